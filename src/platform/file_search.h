@@ -1,0 +1,73 @@
+// The tool's window on the platform: a wildcard search over one directory, the
+// removal of a file the search found, the clock, local calendar time, the
+// console and the raw command line. One implementation file per platform.
+#pragma once
+
+#include <cstdint>
+
+// A point in time: seconds since 1970-01-01 00:00:00 UTC.
+using PointInTime = std::int64_t;
+
+// A timestamp the platform did not record or could not convert.
+inline constexpr PointInTime noTime = -1;
+
+inline constexpr std::uint32_t attributeReadOnly = 0x01;
+inline constexpr std::uint32_t attributeDirectory = 0x10;
+
+// One result of a directory search.
+struct FindEntry {
+    std::uint32_t attributes; // bit 0x10 marks a directory
+    PointInTime creationTime;
+    PointInTime accessTime;
+    PointInTime writeTime;
+    std::uint64_t size;
+    char name[260];
+};
+
+// Local calendar date and time of day.
+struct LocalDateTime {
+    int year;
+    int month; // 1 to 12
+    int day;   // 1 to 31
+    int hour;
+    int minute;
+};
+
+// The state of one running search; its layout belongs to the implementation.
+struct SearchState;
+using SearchHandle = SearchState*;
+
+// Starts a search for the pattern and fills entry with the first match; no handle
+// (nullptr) when nothing matches or the search fails for any reason.
+[[nodiscard]] SearchHandle findFirst(const char* pattern, FindEntry& entry);
+
+// Fills entry with the next match and gives 0, or non-zero at the end.
+[[nodiscard]] int findNext(SearchHandle search, FindEntry& entry);
+
+// Ends a search and releases what it holds.
+void closeSearch(SearchHandle search);
+
+// Removes the file at path, which the running search has just delivered: 0 when
+// it is gone, -1 when the platform refused (read-only, in use, gone, no right).
+// Where the platform allows, the file is removed relative to the directory the
+// search holds open, so that no path is resolved again after the search found it.
+[[nodiscard]] int removeFile(SearchHandle search, const char* path);
+
+// How many leading characters of the pattern name its directory, separator
+// included; 0 when the pattern names the current directory.
+[[nodiscard]] int directoryPartLength(const char* pattern);
+
+// The current time, in whole seconds.
+[[nodiscard]] PointInTime now();
+
+// The local date and time of a point in time, by the rules of the platform's time
+// zone or TZ; false when it has none (no time, before 1970, beyond year 9999).
+[[nodiscard]] bool localDateTime(PointInTime time, LocalDateTime& local);
+
+// Prepares standard output once at start: its buffering, and whether the
+// program's texts go out in UTF-8.
+void openConsole();
+
+// The process's command line as one text, where the platform hands it over
+// unsplit; nullptr where the arguments arrive split.
+[[nodiscard]] const char* rawCommandLine();

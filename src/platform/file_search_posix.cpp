@@ -1,0 +1,291 @@
+// The platform layer on POSIX systems.
+//
+// A search opens the pattern's directory once and judges and removes every entry
+// relative to that open directory, so that a directory renamed or replaced along
+// the pattern's path during the run can never turn a removal onto another
+// directory. Names are matched before the file system is asked anything about
+// them, and nothing is collected: memory does not grow with the directory.
+
+#include "platform/file_search.h"
+
+#include "platform/wildcard.h"
+#include "sweep/output.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+struct SearchState {
+    int directoryFd;
+    DIR* directory;          // nullptr when the pattern names one file
+    char namePattern[256];   // the pattern's last component
+    char currentName[256];   // the entry delivered last, and its mode
+    mode_t currentMode;
+};
+
+namespace {
+
+// One search runs at a time, so its state needs no allocation.
+SearchState theSearch;
+
+bool zeroTimestamp(const statx_timestamp& stamp)
+{
+    return stamp.tv_sec == 0 && stamp.tv_nsec == 0;
+}
+
+// A zero timestamp was never recorded, and a file without a date is never old.
+PointInTime pointInTime(const statx_timestamp& stamp)
+{
+    return zeroTimestamp(stamp) ? noTime : static_cast<PointInTime>(stamp.tv_sec);
+}
+
+// Fills entry for a directory without asking the file system for more.
+void fillDirectory(const char* name, FindEntry& entry)
+{
+    entry = FindEntry{attributeDirectory, noTime, noTime, noTime, 0, {}};
+    std::strcpy(entry.name, name);
+}
+
+// Fills entry from the entry's own status (a link is judged by the link itself);
+// false when the entry has vanished or cannot be examined.
+bool fillFromStatus(SearchState& search, const char* name, FindEntry& entry)
+{
+    struct statx status;
+    const unsigned wanted = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME
+                            | STATX_BTIME;
+    if (statx(search.directoryFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, wanted, &status) != 0)
+        return false;
+    if (S_ISDIR(status.stx_mode)) {
+        fillDirectory(name, entry);
+        return true;
+    }
+    if (S_ISLNK(status.stx_mode)) {
+        // A link to a directory counts as a directory and is never judged.
+        struct stat target;
+        if (fstatat(search.directoryFd, name, &target, 0) == 0 && S_ISDIR(target.st_mode)) {
+            fillDirectory(name, entry);
+            return true;
+        }
+    }
+    entry.attributes = 0;
+    if (S_ISREG(status.stx_mode) && (status.stx_mode & 0222) == 0)
+        entry.attributes |= attributeReadOnly;
+    entry.writeTime = pointInTime(status.stx_mtime);
+    entry.accessTime = pointInTime(status.stx_atime);
+    // Where no birth time is recorded the last write stands in: it is never earlier
+    // than the true creation, so no file is judged older than it is.
+    const bool hasBirth = (status.stx_mask & STATX_BTIME) && !zeroTimestamp(status.stx_btime);
+    entry.creationTime = hasBirth ? pointInTime(status.stx_btime) : entry.writeTime;
+    entry.size = status.stx_size;
+    std::strcpy(entry.name, name);
+    std::strcpy(search.currentName, name);
+    search.currentMode = status.stx_mode;
+    return true;
+}
+
+// Reads on to the next directory entry whose name matches; false at the end.
+bool nextMatch(SearchState& search, FindEntry& entry)
+{
+    while (const dirent* found = readdir(search.directory)) {
+        if (!wildcardMatch(search.namePattern, found->d_name))
+            continue;
+        if (found->d_type == DT_DIR) {
+            fillDirectory(found->d_name, entry);
+            search.currentName[0] = '\0';
+            return true;
+        }
+        if (fillFromStatus(search, found->d_name, entry))
+            return true;
+    }
+    return false;
+}
+
+// Opens the directory part of the pattern; -1 when it cannot be opened.
+int openPatternDirectory(const char* pattern, int directoryLength)
+{
+    if (directoryLength == 0)
+        return open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    char directory[256];
+    std::memcpy(directory, pattern, static_cast<std::size_t>(directoryLength));
+    directory[directoryLength] = '\0';
+    return open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+} // namespace
+
+SearchHandle findFirst(const char* pattern, FindEntry& entry)
+{
+    const int directoryLength = directoryPartLength(pattern);
+    const char* namePattern = pattern + directoryLength;
+    if (directoryLength >= 256 || std::strlen(namePattern) >= sizeof theSearch.namePattern
+        || *namePattern == '\0')
+        return nullptr;
+    SearchState& search = theSearch;
+    search.directoryFd = openPatternDirectory(pattern, directoryLength);
+    if (search.directoryFd < 0)
+        return nullptr;
+    std::strcpy(search.namePattern, namePattern);
+    search.directory = nullptr;
+    search.currentName[0] = '\0';
+
+    // A name without wildcards is looked up directly instead of reading the whole
+    // directory for it.
+    if (!hasWildcard(namePattern)) {
+        if (fillFromStatus(search, namePattern, entry))
+            return &search;
+        close(search.directoryFd);
+        return nullptr;
+    }
+    search.directory = fdopendir(search.directoryFd);
+    if (search.directory == nullptr) {
+        close(search.directoryFd);
+        return nullptr;
+    }
+    if (nextMatch(search, entry))
+        return &search;
+    closedir(search.directory);
+    return nullptr;
+}
+
+int findNext(SearchHandle search, FindEntry& entry)
+{
+    if (search->directory == nullptr)
+        return 1;
+    return nextMatch(*search, entry) ? 0 : 1;
+}
+
+void closeSearch(SearchHandle search)
+{
+    if (search->directory != nullptr)
+        closedir(search->directory); // closes directoryFd too
+    else
+        close(search->directoryFd);
+}
+
+int removeFile(SearchHandle search, const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    const char* name = slash != nullptr ? slash + 1 : path;
+    mode_t mode = search->currentMode;
+    if (std::strcmp(name, search->currentName) != 0) {
+        struct stat status;
+        if (fstatat(search->directoryFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+            return -1;
+        mode = status.st_mode;
+    }
+    // A file without any write permission is read-only and stays, even for root.
+    if (S_ISREG(mode) && (mode & 0222) == 0)
+        return -1;
+    return unlinkat(search->directoryFd, name, 0) == 0 ? 0 : -1;
+}
+
+int directoryPartLength(const char* pattern)
+{
+    const char* slash = std::strrchr(pattern, '/');
+    return slash != nullptr ? static_cast<int>(slash - pattern + 1) : 0;
+}
+
+PointInTime now()
+{
+    timespec clock;
+    clock_gettime(CLOCK_REALTIME, &clock);
+    return clock.tv_sec;
+}
+
+namespace {
+
+// A local calendar day without a change of UTC offset in it: every point in time
+// of [start, start + 86400) lies on this date, at (time - start) seconds past midnight.
+struct CachedDay {
+    PointInTime start;
+    int year;
+    int month;
+    int day;
+};
+
+// Files of a directory mostly share a few dates, so the last days converted are
+// kept; a day on which the offset changes is never kept and always converted anew.
+CachedDay cachedDays[4];
+int cachedDayCount = 0;
+int nextCachedDay = 0;
+
+bool sameLocalDay(const std::tm& a, const std::tm& b)
+{
+    return a.tm_year == b.tm_year && a.tm_yday == b.tm_yday && a.tm_gmtoff == b.tm_gmtoff;
+}
+
+// Remembers the day of time when midnight and the day's last second share its offset.
+void rememberDay(PointInTime time, const std::tm& fields)
+{
+    const PointInTime start = time - (fields.tm_hour * 3600 + fields.tm_min * 60 + fields.tm_sec);
+    const std::time_t first = static_cast<std::time_t>(start);
+    const std::time_t last = static_cast<std::time_t>(start + 86399);
+    std::tm atFirst;
+    std::tm atLast;
+    if (localtime_r(&first, &atFirst) == nullptr || localtime_r(&last, &atLast) == nullptr)
+        return;
+    if (!sameLocalDay(atFirst, fields) || !sameLocalDay(atLast, fields) || atFirst.tm_hour != 0
+        || atFirst.tm_min != 0 || atFirst.tm_sec != 0 || atLast.tm_hour != 23
+        || atLast.tm_min != 59 || atLast.tm_sec != 59)
+        return;
+    cachedDays[nextCachedDay] = CachedDay{start, fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday};
+    nextCachedDay = (nextCachedDay + 1) % 4;
+    if (cachedDayCount < 4)
+        ++cachedDayCount;
+}
+
+bool fromCachedDay(PointInTime time, LocalDateTime& local)
+{
+    for (int i = 0; i < cachedDayCount; ++i) {
+        const CachedDay& cached = cachedDays[i];
+        if (time >= cached.start && time - cached.start < 86400) {
+            const auto seconds = static_cast<int>(time - cached.start);
+            local = LocalDateTime{cached.year, cached.month, cached.day, seconds / 3600,
+                                  seconds % 3600 / 60};
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool localDateTime(PointInTime time, LocalDateTime& local)
+{
+    if (time < 0)
+        return false;
+    if (fromCachedDay(time, local))
+        return true;
+    const std::time_t value = static_cast<std::time_t>(time);
+    std::tm fields;
+    if (localtime_r(&value, &fields) == nullptr)
+        return false;
+    const int year = fields.tm_year + 1900;
+    if (year < 1970 || year > 9999)
+        return false;
+    local = LocalDateTime{year, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min};
+    rememberDay(time, fields);
+    return true;
+}
+
+void openConsole()
+{
+    // Into a file or a pipe a million rows must not be a million writes; a
+    // terminal sees every line at once.
+    static char buffer[65536];
+    std::setvbuf(stdout, buffer, isatty(STDOUT_FILENO) ? _IOLBF : _IOFBF, sizeof buffer);
+    // A reader that goes away early must not stop a cleanup halfway.
+    std::signal(SIGPIPE, SIG_IGN);
+    textsInUtf8 = false;
+}
+
+const char* rawCommandLine()
+{
+    return nullptr;
+}

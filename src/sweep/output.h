@@ -1,0 +1,95 @@
+// The one print path of the tool, and its German texts.
+//
+// The program's own texts are written in readable UTF-8 in the source and turned
+// into code page 850 at compile time; a character that code page 850 cannot hold,
+// or that the tool does not use, stops the build. Both forms are kept, so that a
+// platform whose terminal speaks UTF-8 can be served without converting at run
+// time. File names and patterns never pass through here as texts: they are %s
+// arguments and go out as the bytes they are.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+// A literal as written in the source, usable as a template argument.
+template <std::size_t N>
+struct SourceText {
+    char bytes[N];
+    consteval SourceText(const char (&text)[N])
+    {
+        for (std::size_t i = 0; i < N; ++i)
+            bytes[i] = text[i];
+    }
+};
+
+// Reached only at compile time, where calling it stops the build.
+void textHoldsACharacterThatCodePage850LacksOrThatTheToolDoesNotUse();
+
+// The code page 850 byte of one two-byte UTF-8 sequence; only the letters the
+// German texts use are known.
+consteval char cp850Of(unsigned char lead, unsigned char trail)
+{
+    if (lead == 0xC3) {
+        switch (trail) {
+        case 0xA4: return static_cast<char>(0x84); // ä
+        case 0xB6: return static_cast<char>(0x94); // ö
+        case 0xBC: return static_cast<char>(0x81); // ü
+        case 0x84: return static_cast<char>(0x8E); // Ä
+        case 0x9F: return static_cast<char>(0xE1); // ß
+        default: break;
+        }
+    }
+    textHoldsACharacterThatCodePage850LacksOrThatTheToolDoesNotUse();
+    return 0;
+}
+
+template <std::size_t N>
+consteval std::array<char, N> toCp850(const SourceText<N>& source)
+{
+    std::array<char, N> out{};
+    std::size_t o = 0;
+    for (std::size_t i = 0; i < N; ++i) {
+        const auto c = static_cast<unsigned char>(source.bytes[i]);
+        if (c < 0x80) {
+            out[o++] = static_cast<char>(c);
+        } else if (i + 1 < N) {
+            out[o++] = cp850Of(c, static_cast<unsigned char>(source.bytes[i + 1]));
+            ++i;
+        } else {
+            textHoldsACharacterThatCodePage850LacksOrThatTheToolDoesNotUse();
+        }
+    }
+    return out;
+}
+
+// A program text in both encodings.
+struct GermanText {
+    const char* cp850;
+    const char* utf8;
+};
+
+template <SourceText S>
+struct GermanTextStore {
+    static constexpr std::array<char, sizeof(S.bytes)> cp850 = toCp850(S);
+};
+
+// "Löschen"_de is the text "Löschen" with its code page 850 form made at compile time.
+template <SourceText S>
+constexpr GermanText operator""_de()
+{
+    return GermanText{GermanTextStore<S>::cp850.data(), S.bytes};
+}
+
+// True when the program's texts go out in UTF-8 instead of code page 850; set once
+// at start by the platform layer and never changed afterwards.
+extern bool textsInUtf8;
+
+// The bytes of a program text in the encoding the output uses.
+[[nodiscard]] inline const char* textOf(const GermanText& text)
+{
+    return textsInUtf8 ? text.utf8 : text.cp850;
+}
+
+// Every output of the tool passes here: printf conventions, standard output.
+// The format is a program text; %s arguments go out unchanged.
+void printOut(const GermanText& format, ...);

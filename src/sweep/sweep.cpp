@@ -1,0 +1,118 @@
+#include "sweep/sweep.h"
+
+#include "app/run_settings.h"
+#include "platform/file_search.h"
+#include "sweep/day_number.h"
+#include "sweep/output.h"
+#include "sweep/reports.h"
+
+#include <cinttypes>
+#include <cstring>
+
+namespace {
+
+// The counts of one sweep.
+struct SweepCounts {
+    std::int32_t filesFound;
+    std::int32_t filesDeleted;
+    std::int32_t filesFailed;
+    bool headerShown;
+};
+
+// A path buffer that keeps the directory prefix in place, so that each selected
+// file only appends its name.
+struct SweepPath {
+    char text[1000];
+    std::size_t prefixLength;
+};
+
+const char* zeroBelowTen(int value)
+{
+    return value < 10 ? "0" : "";
+}
+
+void printListingHeader()
+{
+    const GermanText column =
+        runSettings.timeBasis == TimeBasis::Creation ? "(Erstellung)"_de : "(Änderung)  "_de;
+    printOut("    Datum %s Tage       Byte Dateiname\n"_de, textOf(column));
+}
+
+void printListingRow(const char* status, const LocalDateTime& local, std::int32_t age,
+                     const FindEntry& entry)
+{
+    printOut("%s %s%d.%s%d.%4d %s%d:%s%d  %5d %10" PRIu64 " %s\n"_de, status,
+             zeroBelowTen(local.day), local.day, zeroBelowTen(local.month), local.month,
+             local.year, zeroBelowTen(local.hour), local.hour, zeroBelowTen(local.minute),
+             local.minute, age, entry.size, entry.name);
+}
+
+// Judges one entry of the walk: selects, deletes and lists it when it is old enough.
+void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAgeDays,
+                SweepPath& path, SweepCounts& counts)
+{
+    if (entry.attributes & attributeDirectory)
+        return;
+    const PointInTime time =
+        runSettings.timeBasis == TimeBasis::Creation ? entry.creationTime : entry.writeTime;
+    LocalDateTime local;
+    if (!localDateTime(time, local))
+        return; // no date, no age: such a file is never judged old
+    const std::int32_t age = todayDay - dayNumber(local.day, local.month, local.year);
+    if (age < maxAgeDays)
+        return;
+    ++counts.filesFound;
+    std::strcpy(path.text + path.prefixLength, entry.name);
+    bool failed = false;
+    if (!runSettings.testRun) {
+        failed = removeFile(search, path.text) != 0;
+        ++(failed ? counts.filesFailed : counts.filesDeleted);
+    }
+    if (runSettings.quiet && !failed)
+        return;
+    if (!counts.headerShown) {
+        printListingHeader();
+        counts.headerShown = true;
+    }
+    printListingRow(runSettings.testRun ? "TST" : failed ? "ERR" : "DEL", local, age, entry);
+}
+
+} // namespace
+
+void directoryPrefix(const char* pattern, char* prefix)
+{
+    const int length = directoryPartLength(pattern);
+    std::memcpy(prefix, pattern, static_cast<std::size_t>(length));
+    prefix[length] = '\0';
+}
+
+int sweepPattern(const char* pattern, std::int32_t maxAgeDays)
+{
+    ++runTotals.patternsSwept;
+    if (!runSettings.quiet)
+        printOut("\n\nDateipfad: %s\n\n"_de, pattern);
+    SweepPath path;
+    directoryPrefix(pattern, path.text);
+    path.prefixLength = std::strlen(path.text);
+
+    FindEntry entry;
+    const SearchHandle search = findFirst(pattern, entry);
+    if (search == nullptr) {
+        if (!runSettings.quiet)
+            printOut("Keine Dateien gefunden.\n\n\n"_de);
+        return 1;
+    }
+    SweepCounts counts{};
+    do
+        sweepEntry(search, entry, maxAgeDays, path, counts);
+    while (findNext(search, entry) == 0);
+    closeSearch(search);
+
+    printFoundLine(counts.filesFound, maxAgeDays);
+    printDeletedLine(counts.filesDeleted);
+    printFailedLine(counts.filesFailed);
+    runTotals.filesFound += counts.filesFound;
+    runTotals.filesDeleted += counts.filesDeleted;
+    runTotals.filesFailed += counts.filesFailed;
+    return 0;
+}

@@ -1,0 +1,27 @@
+#include "sweep/output.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+TEST(GermanText, UmlautsBecomeCodePage850Bytes)
+{
+    const GermanText text = "äöüÄß Löschen"_de;
+    EXPECT_EQ(std::string(text.cp850), "\x84\x94\x81\x8E\xE1 L\x94schen");
+    EXPECT_EQ(std::string(text.utf8), "äöüÄß Löschen");
+}
+
+TEST(GermanText, AsciiPassesUnchanged)
+{
+    const GermanText text = "e:\\logs\\*.log \t%d\n"_de;
+    EXPECT_EQ(std::string(text.cp850), "e:\\logs\\*.log \t%d\n");
+}
+
+TEST(GermanText, OutputEncodingFollowsTheConsoleChoice)
+{
+    const GermanText text = "gelöscht"_de;
+    textsInUtf8 = true;
+    EXPECT_EQ(std::string(textOf(text)), "gelöscht");
+    textsInUtf8 = false;
+    EXPECT_EQ(std::string(textOf(text)), "gel\x94scht");
+}

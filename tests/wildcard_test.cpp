@@ -1,0 +1,72 @@
+#include "platform/wildcard.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+struct MatchCase {
+    const char* pattern;
+    const char* name;
+    bool matches;
+};
+
+void PrintTo(const MatchCase& c, std::ostream* out)
+{
+    *out << '"' << c.pattern << "\" vs \"" << c.name << '"';
+}
+
+class Wildcard : public testing::TestWithParam<MatchCase> {};
+
+TEST_P(Wildcard, Matches)
+{
+    const MatchCase& c = GetParam();
+    EXPECT_EQ(wildcardMatch(c.pattern, c.name), c.matches) << c.pattern << " vs " << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(StarAndQuestionMark, Wildcard, testing::Values(
+    MatchCase{"*.log", "app.log", true},
+    MatchCase{"*.log", ".log", true},
+    MatchCase{"*.log", "app.log.1", false},
+    MatchCase{"*.log", "app.LOG", false},          // case-sensitive
+    MatchCase{"app*", "app", true},
+    MatchCase{"*", "", true},
+    MatchCase{"a*b*c", "aXbYbZc", true},
+    MatchCase{"a*b*c", "aXbYbZ", false},
+    MatchCase{"*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaa", false},
+    MatchCase{"?.log", "a.log", true},
+    MatchCase{"?.log", ".log", false},
+    MatchCase{"?.log", "ab.log", false},
+    MatchCase{"??", "a", false}));
+
+INSTANTIATE_TEST_SUITE_P(QuestionMarkTakesWholeUtf8Characters, Wildcard, testing::Values(
+    MatchCase{"?.log", "\xC3\xA4.log", true},             // ä
+    MatchCase{"??.log", "\xC3\xA4.log", false},
+    MatchCase{"?.log", "\xE2\x82\xAC.log", true},         // €
+    MatchCase{"?.log", "\xF0\x9F\x98\x80.log", true},     // an emoji
+    MatchCase{"??.log", "\xC3\x28.log", true},            // not UTF-8: two single bytes
+    MatchCase{"?.log", "\xC3\x28.log", false},
+    MatchCase{"*?", "\xC3\xA4", true},
+    MatchCase{"*??", "\xC3\xA4", false}));
+
+INSTANTIATE_TEST_SUITE_P(OtherBytesStandForThemselves, Wildcard, testing::Values(
+    MatchCase{"[ab].log", "a.log", false},
+    MatchCase{"[ab].log", "[ab].log", true},
+    MatchCase{"a\\*.log", "a\\x.log", true},
+    MatchCase{"a\\*.log", "a*.log", false},
+    MatchCase{"app log.txt", "app log.txt", true}));
+
+INSTANTIATE_TEST_SUITE_P(DotStarAlsoMatchesNamesWithoutTheDot, Wildcard, testing::Values(
+    MatchCase{"*.*", "README", true},
+    MatchCase{"*.*", "app.log", true},
+    MatchCase{"*.*", ".", true},
+    MatchCase{"app.*", "app", true},
+    MatchCase{"app.*", "app.log", true},
+    MatchCase{"app.*", "apple", false},
+    MatchCase{"*.l*", "app", false}));
+
+TEST(Wildcard, RecognisesWildcards)
+{
+    EXPECT_TRUE(hasWildcard("*.log"));
+    EXPECT_TRUE(hasWildcard("a?c"));
+    EXPECT_FALSE(hasWildcard("app[1].log"));
+}
