@@ -84,41 +84,50 @@ int matchTextOption(const char* arg, char letter, char* text, std::size_t capaci
     return 1;
 }
 
+namespace {
+
+// Applies the option of one letter to runSettings when arg is that option.
+bool applyOption(const char* arg, char letter, ScanResult& result)
+{
+    std::int32_t days = 0;
+    bool tooLong = false;
+    switch (letter) {
+    case 'L':
+        if (!matchNumberOption(arg, letter, days))
+            return false;
+        runSettings.maxAgeDays = days; // 0 for the forms without a number: unset
+        return true;
+    case 'F':
+        if (!matchTextOption(arg, letter, runSettings.pattern, sizeof runSettings.pattern, tooLong))
+            return false;
+        result.refusedTextOption = tooLong ? arg : nullptr;
+        return true;
+    default:
+        break;
+    }
+    if (!matchFlagOption(arg, letter))
+        return false;
+    switch (letter) {
+    case 'W': runSettings.timeBasis = TimeBasis::LastWrite; break;
+    case 'C': runSettings.timeBasis = TimeBasis::Creation; break;
+    case 'Q': runSettings.quiet = true; break;
+    case 'T': runSettings.testRun = true; break;
+    default: result.helpScreen = true; break; // '?'
+    }
+    return true;
+}
+
+} // namespace
+
 ScanResult scanOptions(int count, const char* const* args)
 {
     ScanResult result{false, count, nullptr};
     for (int i = 0; i < count; ++i) {
-        const char* arg = args[i];
         bool recognised = false;
-        std::int32_t days = 0;
-        bool tooLong = false;
-        if (matchNumberOption(arg, 'L', days)) {
-            runSettings.maxAgeDays = days;
-            recognised = true;
-        }
-        if (matchFlagOption(arg, 'W')) {
-            runSettings.timeBasis = TimeBasis::LastWrite;
-            recognised = true;
-        }
-        if (matchFlagOption(arg, 'C')) {
-            runSettings.timeBasis = TimeBasis::Creation;
-            recognised = true;
-        }
-        if (matchFlagOption(arg, 'Q')) {
-            runSettings.quiet = true;
-            recognised = true;
-        }
-        if (matchFlagOption(arg, 'T')) {
-            runSettings.testRun = true;
-            recognised = true;
-        }
-        if (matchTextOption(arg, 'F', runSettings.pattern, sizeof runSettings.pattern, tooLong)) {
-            result.refusedTextOption = tooLong ? arg : nullptr;
-            recognised = true;
-        }
-        if (matchFlagOption(arg, '?')) {
-            result.helpScreen = true;
-            return result;
+        for (const char letter : optionLetters) {
+            recognised = applyOption(args[i], letter, result) || recognised;
+            if (result.helpScreen)
+                return result; // the remaining arguments are not looked at
         }
         if (!recognised) {
             result.firstPattern = i;
