@@ -49,7 +49,7 @@ std::string cp850(const std::string& utf8)
 }
 
 RunResult runFegaus(const std::vector<std::string>& args, const std::string& cwd,
-                    const std::vector<std::string>& env)
+                    const std::vector<std::string>& env, const char* launcher)
 {
     (void)zoneSet;
     int pipeFds[2];
@@ -65,12 +65,13 @@ RunResult runFegaus(const std::vector<std::string>& args, const std::string& cwd
         setenv("TZ", testZone, 1);
         for (const std::string& entry : env)
             putenv(const_cast<char*>(entry.c_str()));
+        const char* program = launcher != nullptr ? launcher : FEGAUS_EXE;
         std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(FEGAUS_EXE));
+        argv.push_back(const_cast<char*>(program));
         for (const std::string& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        execv(FEGAUS_EXE, argv.data());
+        execv(program, argv.data());
         _exit(127);
     }
     close(pipeFds[1]);

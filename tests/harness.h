@@ -18,9 +18,10 @@ struct RunResult {
 };
 
 // Runs the tool with args in directory cwd (or the current one) and extra
-// environment entries; TZ is testZone unless env sets it.
+// environment entries; TZ is testZone unless env sets it. With a launcher, the
+// launcher runs instead and args go to it (the tool's path among them).
 RunResult runFegaus(const std::vector<std::string>& args, const std::string& cwd = "",
-                    const std::vector<std::string>& env = {});
+                    const std::vector<std::string>& env = {}, const char* launcher = nullptr);
 
 // A fresh directory, removed with everything in it at the end of the test.
 class TempDir {
