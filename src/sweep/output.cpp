@@ -5,7 +5,7 @@
 
 bool textsInUtf8 = false;
 
-void printOut(const GermanText& format, ...)
+void printOut(GermanText format, ...)
 {
     va_list args;
     va_start(args, format);

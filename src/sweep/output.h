@@ -91,5 +91,6 @@ extern bool textsInUtf8;
 }
 
 // Every output of the tool passes here: printf conventions, standard output.
-// The format is a program text; %s arguments go out unchanged.
-void printOut(const GermanText& format, ...);
+// The format is a program text; %s arguments go out unchanged. It is taken by
+// value: va_start on a reference parameter is undefined behaviour.
+void printOut(GermanText format, ...);
