@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <string>
 
 struct MatchCase {
     const char* pattern;
@@ -63,6 +64,23 @@ INSTANTIATE_TEST_SUITE_P(DotStarAlsoMatchesNamesWithoutTheDot, Wildcard, testing
     MatchCase{"app.*", "app.log", true},
     MatchCase{"app.*", "apple", false},
     MatchCase{"*.l*", "app", false}));
+
+// A literal byte of a pattern that is no whole character may stop inside a UTF-8
+// sequence of the name; '*' and '?' go on from there one byte at a time.
+INSTANTIATE_TEST_SUITE_P(LiteralBytesInsideACharacter, Wildcard, testing::Values(
+    MatchCase{"*\xE2*\x82\xAC", "\xE2\xE2\x82\xAC", true}, // the second \xE2 starts a euro sign
+    MatchCase{"*\xE2?\xAC", "\xE2\xE2\x82\xAC", true},
+    MatchCase{"\xE2\x82*", "\xE2\x82\xACx", true},
+    MatchCase{"*\xA4", "\xC3\xA4", false},                  // '*' never stops inside \xC3\xA4
+    MatchCase{"*\xE2?\xAC", "\xE2\x82\xAC", true},
+    MatchCase{"?\xAC", "\xE2\x82\xAC", false}));               // but "?" takes it whole
+
+TEST(Wildcard, NamesLongerThanAnyFileSystemAllowsMatchNothing)
+{
+    EXPECT_TRUE(wildcardMatch("*", std::string(255, 'a').c_str()));
+    EXPECT_TRUE(wildcardMatch("a*?", std::string(255, 'a').c_str()));
+    EXPECT_FALSE(wildcardMatch("*", std::string(256, 'a').c_str()));
+}
 
 TEST(Wildcard, RecognisesWildcards)
 {

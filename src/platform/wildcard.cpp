@@ -1,5 +1,7 @@
 #include "platform/wildcard.h"
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -37,8 +39,50 @@ int characterLength(const unsigned char* text)
     return length;
 }
 
+// True when the text up to end is valid UTF-8 throughout.
+bool validUtf8(const unsigned char* text, const unsigned char* end)
+{
+    while (text < end) {
+        if (*text >= 0x80 && characterLength(text) == 1)
+            return false;
+        text += characterLength(text);
+    }
+    return true;
+}
+
+// The places in a name that a pattern read so far can have reached: byte offsets
+// 0 to 255, the longest name a file system here holds.
+constexpr std::size_t placeCount = 256;
+
+struct Places {
+    std::uint64_t words[placeCount / 64];
+};
+
+bool holds(const Places& places, std::size_t place)
+{
+    return (places.words[place / 64] >> (place % 64)) & 1u;
+}
+
+void add(Places& places, std::size_t place)
+{
+    places.words[place / 64] |= std::uint64_t{1} << (place % 64);
+}
+
+// Calls step for every place in the set, in ascending order.
+template <typename Step>
+void forEachPlace(const Places& places, Step step)
+{
+    for (std::size_t w = 0; w < placeCount / 64; ++w) {
+        for (std::uint64_t bits = places.words[w]; bits != 0; bits &= bits - 1)
+            step(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+    }
+}
+
 // The classic greedy matcher with one backtracking point: the last '*' seen takes
-// one more character each time the rest fails. Pattern ends at patternEnd.
+// one more character each time the rest fails. Pattern ends at patternEnd. It is
+// exact for a pattern of valid UTF-8: every place it reaches in the name is then
+// the start of one of the name's characters, so each '*', '?' and literal
+// character of the pattern takes whole characters, as in the textbook case.
 bool matchRange(const unsigned char* pattern, const unsigned char* patternEnd,
                 const unsigned char* name)
 {
@@ -67,6 +111,43 @@ bool matchRange(const unsigned char* pattern, const unsigned char* patternEnd,
     return pattern == patternEnd;
 }
 
+// Follows every way through the pattern at once, for patterns that are not valid
+// UTF-8. There the greedy matcher loses matches: a literal byte may stop inside a
+// UTF-8 sequence of the name, and from there '*' and '?' step through other places
+// than from the sequence's start, so the last '*' is not the only one worth
+// falling back on.
+bool matchEveryWay(const unsigned char* pattern, const unsigned char* patternEnd,
+                   const unsigned char* name, std::size_t nameLength)
+{
+    Places reached{};
+    add(reached, 0);
+    for (; pattern < patternEnd; ++pattern) {
+        Places next{};
+        if (*pattern == '*') {
+            next = reached; // the empty run, and from every place one character on
+            for (std::size_t place = 0; place < nameLength; ++place) {
+                if (holds(next, place))
+                    add(next, place + static_cast<std::size_t>(characterLength(name + place)));
+            }
+        } else {
+            const unsigned char wanted = *pattern;
+            forEachPlace(reached, [&](std::size_t place) {
+                if (place == nameLength)
+                    return;
+                if (wanted == '?')
+                    add(next, place + static_cast<std::size_t>(characterLength(name + place)));
+                else if (name[place] == wanted)
+                    add(next, place + 1);
+            });
+        }
+        reached = next;
+        if (reached.words[0] == 0 && reached.words[1] == 0 && reached.words[2] == 0
+            && reached.words[3] == 0)
+            return false;
+    }
+    return holds(reached, nameLength);
+}
+
 } // namespace
 
 bool wildcardMatch(const char* pattern, const char* name)
@@ -74,10 +155,14 @@ bool wildcardMatch(const char* pattern, const char* name)
     const auto* p = reinterpret_cast<const unsigned char*>(pattern);
     const auto* n = reinterpret_cast<const unsigned char*>(name);
     const std::size_t length = std::strlen(pattern);
-    if (matchRange(p, p + length, n))
-        return true;
-    return length >= 2 && pattern[length - 2] == '.' && pattern[length - 1] == '*'
-           && matchRange(p, p + length - 2, n);
+    const std::size_t nameLength = std::strlen(name);
+    if (nameLength >= placeCount)
+        return false;
+    const bool dotStar = length >= 2 && pattern[length - 2] == '.' && pattern[length - 1] == '*';
+    if (validUtf8(p, p + length))
+        return matchRange(p, p + length, n) || (dotStar && matchRange(p, p + length - 2, n));
+    return matchEveryWay(p, p + length, n, nameLength)
+           || (dotStar && matchEveryWay(p, p + length - 2, n, nameLength));
 }
 
 bool hasWildcard(const char* text)
