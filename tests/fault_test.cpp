@@ -1,0 +1,490 @@
+// The built tool on real directories when things go wrong: refusals of the
+// system, patterns that name no files, links, awkward names and lengths, and
+// output nobody can take. Each case checks the report and exactly which files
+// remain.
+
+#include "harness.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string banner = cp850(
+    "\n"
+    "--------------------------------------------\n"
+    "|   FEGAUS   Löschen alter (Log-)Dateien   |\n"
+    "|          https://fegaus.example.org      |\n"
+    "--------------------------------------------\n\n");
+const std::string headline = cp850("Suche Dateien, deren letzter Schreibzugriff mind. 31 Tage zurück liegt.\n");
+const std::string testRunLine = cp850("\n--- Testlauf ohne Löschen von Dateien ---\n\n");
+const std::string listingHeader = cp850("    Datum (Änderung)   Tage       Byte Dateiname\n");
+const std::string nothingFound = "Keine Dateien gefunden.\n\n\n";
+const std::string noneOld = cp850("    Keine Datei ist älter als 31 Tage.\n");
+
+std::string patternHeader(const std::string& pattern)
+{
+    return "\n\nDateipfad: " + pattern + "\n\n";
+}
+
+std::string row(const char* status, int daysAgo, const std::string& name)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%s %s 12:00  %5d %10d ", status, dateDaysAgo(daysAgo).c_str(),
+                  daysAgo, 0);
+    return text + name + "\n";
+}
+
+// The count lines of a sweep that found, deleted and failed to delete so many.
+std::string countLines(int found, int deleted, int failed)
+{
+    std::string out = found == 0 ? noneOld
+                      : found == 1 ? cp850("    1 Datei ist älter als 31 Tage.\n")
+                                   : cp850("    " + std::to_string(found) + " Dateien sind älter als 31 Tage.\n");
+    if (deleted != 0)
+        out += cp850("    " + std::to_string(deleted) + (deleted == 1 ? " Datei" : " Dateien") + " gelöscht.\n\n");
+    if (failed != 0)
+        out += cp850("    " + std::to_string(failed) + (failed == 1 ? " Datei konnte" : " Dateien konnten")
+                     + " nicht gelöscht werden.\n\n");
+    return out;
+}
+
+std::string refusal(const std::string& pattern)
+{
+    return cp850("Suchmuster ist zu lang (über 199 Zeichen) und wird übersprungen: ") + pattern.substr(0, 60)
+           + "...\n";
+}
+
+// The report of one sweep whose rows come in the order the directory gives them:
+// head, then the rows in any order, then tail.
+void expectReport(const std::string& out, const std::string& head, std::vector<std::string> rows,
+                  const std::string& tail)
+{
+    ASSERT_TRUE(out.starts_with(head)) << out;
+    ASSERT_TRUE(out.ends_with(tail)) << out;
+    ASSERT_GE(out.size(), head.size() + tail.size()) << out;
+    std::string middle = out.substr(head.size(), out.size() - head.size() - tail.size());
+    std::vector<std::string> found;
+    for (const std::string& expected : rows) {
+        const std::size_t at = middle.find(expected);
+        EXPECT_NE(at, std::string::npos) << "missing row: " << expected << out;
+        if (at != std::string::npos)
+            middle.erase(at, expected.size());
+    }
+    EXPECT_EQ(middle, "") << "rows too many in:\n" << out;
+}
+
+// Every entry under path, as relative paths, subdirectories included.
+std::set<std::string> remaining(const std::string& path, const std::string& prefix = "")
+{
+    std::set<std::string> names;
+    DIR* directory = opendir(path.c_str());
+    if (directory == nullptr)
+        return names;
+    while (const dirent* entry = readdir(directory)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        names.insert(prefix + name);
+        if (entry->d_type == DT_DIR) {
+            for (const std::string& inner : remaining(path + "/" + name, prefix + name + "/"))
+                names.insert(inner);
+        }
+    }
+    closedir(directory);
+    return names;
+}
+
+using Names = std::set<std::string>;
+
+// Sets or clears the immutable flag; false where the file system or the
+// process's rights do not allow it.
+bool setImmutable(const std::string& path, bool on)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    close(fd);
+    return done;
+}
+
+// Makes path immutable for the life of the guard.
+class Immutable {
+public:
+    explicit Immutable(std::string path) : path_(std::move(path)), set_(setImmutable(path_, true)) {}
+    ~Immutable()
+    {
+        if (set_)
+            setImmutable(path_, false);
+    }
+    Immutable(const Immutable&) = delete;
+    Immutable& operator=(const Immutable&) = delete;
+    bool set() const { return set_; }
+
+private:
+    std::string path_;
+    bool set_;
+};
+
+// The end-to-end cases measure ages against today; one that ran across midnight
+// says nothing and is skipped.
+class Fault : public testing::Test {
+protected:
+    void SetUp() override { startDay = todayStamp(); }
+    void TearDown() override
+    {
+        if (todayStamp() != startDay)
+            GTEST_SKIP() << "the run crossed midnight";
+    }
+
+    RunResult run(const std::vector<std::string>& args) { return runFegaus(args, dir.path()); }
+
+    TempDir dir;
+    int startDay = 0;
+};
+
+// The ways the system refuses to remove a file that is old enough.
+enum class Refusal { ReadOnly, Immutable };
+
+void PrintTo(Refusal refusal, std::ostream* out)
+{
+    *out << (refusal == Refusal::ReadOnly ? "ReadOnly" : "Immutable");
+}
+
+class RefusedFile : public Fault, public testing::WithParamInterface<Refusal> {};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Refusals, RefusedFile, testing::Values(Refusal::ReadOnly, Refusal::Immutable));
+
+TEST_P(RefusedFile, IsListedAsFailedAndTheOthersGo)
+{
+    for (const char* name : {"a.log", "b.log", "c.log"})
+        makeFile(dir / name, 40);
+    makeFile(dir / "young.log", 3);
+    std::unique_ptr<Immutable> immutable;
+    if (GetParam() == Refusal::ReadOnly) {
+        ASSERT_EQ(chmod((dir / "b.log").c_str(), 0444), 0);
+    } else {
+        immutable = std::make_unique<Immutable>(dir / "b.log");
+        if (!immutable->set())
+            GTEST_SKIP() << "this file system or process cannot make a file immutable";
+    }
+    const RunResult result = run({"*.log"});
+    EXPECT_EQ(result.status, 0);
+    expectReport(result.out, banner + headline + patternHeader("*.log") + listingHeader,
+                 {row("DEL", 40, "a.log"), row("ERR", 40, "b.log"), row("DEL", 40, "c.log")},
+                 countLines(3, 2, 1));
+    EXPECT_EQ(remaining(dir.path()), (Names{"b.log", "young.log"}));
+}
+
+TEST_F(Fault, ADirectoryThatRefusesRemovalsFailsEachFileAndTheWalkGoesOn)
+{
+    mkdir((dir / "locked").c_str(), 0755);
+    makeFile(dir / "locked/a.log", 40);
+    makeFile(dir / "locked/b.log", 40);
+    makeFile(dir / "free.log", 40);
+    // Root removes files from a directory without write permission; the
+    // immutable flag stops root too.
+    const Immutable immutable(dir / "locked");
+    if (!immutable.set()) {
+        if (geteuid() == 0)
+            GTEST_SKIP() << "running as root where the file system has no immutable flag";
+        ASSERT_EQ(chmod((dir / "locked").c_str(), 0555), 0);
+    }
+    const RunResult result = run({"-Q", "locked/*.log", "free.log"});
+    EXPECT_EQ(result.status, 0);
+    expectReport(result.out, listingHeader, {row("ERR", 40, "a.log"), row("ERR", 40, "b.log")},
+                 countLines(0, 0, 2).substr(noneOld.size()));
+    EXPECT_EQ(remaining(dir.path()), (Names{"locked", "locked/a.log", "locked/b.log"}));
+}
+
+struct NoFilesCase {
+    const char* pattern;
+    bool searchFindsSomething; // a directory was found and skipped
+};
+
+void PrintTo(const NoFilesCase& c, std::ostream* out)
+{
+    *out << c.pattern;
+}
+
+class PatternNamingNoFile : public Fault, public testing::WithParamInterface<NoFilesCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Patterns, PatternNamingNoFile, testing::Values(
+    NoFilesCase{"missing/*.log", false},
+    NoFilesCase{"missing/old.log", false},
+    NoFilesCase{"sub", true},
+    NoFilesCase{"sub/", false},
+    NoFilesCase{"sub/.", true},
+    NoFilesCase{"sub/..", true},
+    NoFilesCase{"link", true},
+    NoFilesCase{"link/", false},
+    NoFilesCase{"s*", true}));
+
+TEST_P(PatternNamingNoFile, RemovesNothing)
+{
+    mkdir((dir / "sub").c_str(), 0755);
+    makeFile(dir / "sub/old.log", 40);
+    setWriteTime(dir / "sub", noonDaysAgo(40));
+    ASSERT_EQ(symlink("sub", (dir / "link").c_str()), 0);
+    const Names before = remaining(dir.path());
+    const RunResult result = run({GetParam().pattern});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, banner + headline + patternHeader(GetParam().pattern)
+                              + (GetParam().searchFindsSomething ? noneOld : nothingFound));
+    EXPECT_EQ(remaining(dir.path()), before);
+}
+
+struct LoneWildcardCase {
+    const char* pattern;
+    std::vector<std::string> deleted;
+};
+
+void PrintTo(const LoneWildcardCase& c, std::ostream* out)
+{
+    *out << c.pattern;
+}
+
+class LoneWildcard : public Fault, public testing::WithParamInterface<LoneWildcardCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Patterns, LoneWildcard, testing::Values(
+    LoneWildcardCase{"*", {".hidden", "a", "c.log"}},
+    LoneWildcardCase{"*.*", {".hidden", "a", "c.log"}},
+    LoneWildcardCase{"?", {"a"}}));
+
+TEST_P(LoneWildcard, SweepsTheCurrentDirectoryAndNothingBelow)
+{
+    for (const char* name : {"a", ".hidden", "c.log"})
+        makeFile(dir / name, 40);
+    makeFile(dir / "b", 2);
+    mkdir((dir / "d").c_str(), 0755);
+    makeFile(dir / "d/old", 40);
+    makeFile(dir / "d/e", 40);
+    const RunResult result = run({GetParam().pattern});
+    EXPECT_EQ(result.status, 0);
+    std::vector<std::string> rows;
+    Names left{"b", "d", "d/old", "d/e", "a", ".hidden", "c.log"};
+    for (const std::string& name : GetParam().deleted) {
+        rows.push_back(row("DEL", 40, name));
+        left.erase(name);
+    }
+    const int count = static_cast<int>(rows.size());
+    expectReport(result.out, banner + headline + patternHeader(GetParam().pattern) + listingHeader, rows,
+                 countLines(count, count, 0));
+    EXPECT_EQ(remaining(dir.path()), left);
+}
+
+TEST_F(Fault, LinksGoThemselvesAndTheirTargetsStayUntouched)
+{
+    TempDir elsewhere;
+    makeFile(elsewhere / "old.txt", 80, 0);
+    makeFile(elsewhere / "readonly.txt", 80, 0);
+    chmod((elsewhere / "readonly.txt").c_str(), 0444);
+    mkdir((elsewhere / "subdir").c_str(), 0755);
+    makeFile(elsewhere / "subdir/old.log", 80);
+    const auto link = [&](const std::string& target, const char* name, int daysAgo) {
+        ASSERT_EQ(symlink(target.c_str(), (dir / name).c_str()), 0);
+        setWriteTime(dir / name, noonDaysAgo(daysAgo));
+    };
+    link(elsewhere / "old.txt", "toold.log", 50);
+    link(elsewhere / "old.txt", "young.log", 2); // the link is judged, not its target
+    link(elsewhere / "readonly.txt", "toreadonly.log", 50);
+    link(elsewhere / "nowhere", "dangling.log", 50);
+    link(elsewhere / "subdir", "todir.log", 50);
+    const RunResult result = run({"*.log"});
+    EXPECT_EQ(result.status, 0);
+    const auto linkRow = [&](const char* name, const std::string& target) {
+        char text[64];
+        std::snprintf(text, sizeof text, "DEL %s 12:00  %5d %10zu %s\n", dateDaysAgo(50).c_str(), 50,
+                      target.size(), name);
+        return std::string(text);
+    };
+    expectReport(result.out, banner + headline + patternHeader("*.log") + listingHeader,
+                 {linkRow("toold.log", elsewhere / "old.txt"),
+                  linkRow("toreadonly.log", elsewhere / "readonly.txt"),
+                  linkRow("dangling.log", elsewhere / "nowhere")},
+                 countLines(3, 3, 0));
+    EXPECT_EQ(remaining(dir.path()), (Names{"young.log", "todir.log"}));
+    EXPECT_EQ(remaining(elsewhere.path()), (Names{"old.txt", "readonly.txt", "subdir", "subdir/old.log"}));
+    struct stat target;
+    ASSERT_EQ(stat((elsewhere / "old.txt").c_str(), &target), 0);
+    EXPECT_EQ(target.st_mtime, noonDaysAgo(80));
+}
+
+struct NameCase {
+    const char* label;
+    std::string name;
+};
+
+void PrintTo(const NameCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
+class AwkwardName : public Fault, public testing::WithParamInterface<NameCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Names, AwkwardName, testing::Values(
+    NameCase{"Blanks", " two  blanks "},
+    NameCase{"Newline", "line\nbreak"},
+    NameCase{"NotUtf8", "\xFF\xFE\xC3(\x80"},
+    NameCase{"LeadingDash", "-T"},
+    NameCase{"LeadingDashLong", "-F=x"},
+    NameCase{"Wildcards", "a*b?c"},
+    NameCase{"Longest", std::string(255, 'n')}));
+
+TEST_P(AwkwardName, IsFoundByItsNameAndByAWildcardAndRemovedAlone)
+{
+    const std::string& name = GetParam().name;
+    makeFile(dir / name, 40);
+    makeFile(dir / (name.substr(0, 254) + "x"), 2); // a young neighbour
+    const Names neighbour{name.substr(0, 254) + "x"};
+
+    // By its own name after a first pattern, so that it cannot be an option; a
+    // pattern too long for the buffer is refused whole.
+    const std::string pattern = "./" + name;
+    const RunResult byName = run({"-T", "none", pattern});
+    const std::string sweep = pattern.size() <= 199
+                                  ? patternHeader(pattern) + listingHeader + row("TST", 40, name) + countLines(1, 0, 0)
+                                  : refusal(pattern);
+    EXPECT_EQ(byName.out, banner + testRunLine + headline + patternHeader("none") + nothingFound + sweep
+                              + cp850(pattern.size() <= 199 ? "\nZusammenfassung über 2 Dateipfade:\n"
+                                                            : "")
+                              + (pattern.size() <= 199 ? countLines(1, 0, 0) : ""));
+
+    const RunResult byWildcard = run({"*"});
+    EXPECT_EQ(byWildcard.status, 0);
+    EXPECT_EQ(byWildcard.out, banner + headline + patternHeader("*") + listingHeader + row("DEL", 40, name)
+                                  + countLines(1, 1, 0));
+    EXPECT_EQ(remaining(dir.path()), neighbour);
+}
+
+struct LengthCase {
+    std::size_t length;
+    bool asTextOption;
+};
+
+void PrintTo(const LengthCase& c, std::ostream* out)
+{
+    *out << c.length << (c.asTextOption ? " as -F" : "");
+}
+
+class PatternLength : public Fault, public testing::WithParamInterface<LengthCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Lengths, PatternLength, testing::Values(
+    LengthCase{199, false}, LengthCase{200, false}, LengthCase{4096, false},
+    LengthCase{199, true}, LengthCase{200, true}, LengthCase{4096, true}));
+
+TEST_P(PatternLength, FitsWholeOrIsRefusedWholeNeverCut)
+{
+    // "./////x.log" padded with slashes names x.log; cut by one character it would
+    // name x.lo instead.
+    const std::string pattern = "." + std::string(GetParam().length - 6, '/') + "x.log";
+    ASSERT_EQ(pattern.size(), GetParam().length);
+    makeFile(dir / "x.log", 40);
+    makeFile(dir / "x.lo", 40);
+    const RunResult result = run({GetParam().asTextOption ? "-F=" + pattern : pattern});
+    EXPECT_EQ(result.status, 0);
+    if (pattern.size() <= 199) {
+        EXPECT_EQ(result.out, banner + headline + patternHeader(pattern) + listingHeader + row("DEL", 40, "x.log")
+                                  + countLines(1, 1, 0));
+        EXPECT_EQ(remaining(dir.path()), (Names{"x.lo"}));
+    } else {
+        EXPECT_EQ(result.out, banner + headline + refusal(pattern));
+        EXPECT_EQ(remaining(dir.path()), (Names{"x.lo", "x.log"}));
+    }
+}
+
+namespace {
+
+// Where the tool's standard output goes in an output fault.
+enum class Sink { FullDevice, PipeClosedAfterOneByte };
+
+void PrintTo(Sink sink, std::ostream* out)
+{
+    *out << (sink == Sink::FullDevice ? "FullDevice" : "PipeClosedAfterOneByte");
+}
+
+// Runs the tool in cwd with its standard output going to sink, SIGPIPE in its
+// default state as a shell leaves it; the exit status, 128 + signal when a
+// signal ended it, or -1 when it had not ended after a minute.
+int runIntoSink(const std::vector<std::string>& args, const std::string& cwd, Sink sink)
+{
+    int pipeFds[2] = {-1, -1};
+    if (sink == Sink::PipeClosedAfterOneByte && pipe(pipeFds) != 0)
+        return -2;
+    const pid_t child = fork();
+    if (child == 0) {
+        const int out = sink == Sink::FullDevice ? open("/dev/full", O_WRONLY) : pipeFds[1];
+        if (out < 0 || dup2(out, STDOUT_FILENO) < 0 || chdir(cwd.c_str()) != 0)
+            _exit(126);
+        if (pipeFds[0] >= 0)
+            close(pipeFds[0]);
+        std::signal(SIGPIPE, SIG_DFL);
+        setenv("TZ", testZone, 1);
+        std::vector<char*> argv{const_cast<char*>(FEGAUS_EXE)};
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(FEGAUS_EXE, argv.data());
+        _exit(127);
+    }
+    if (pipeFds[0] >= 0) {
+        close(pipeFds[1]);
+        char first;
+        (void)!read(pipeFds[0], &first, 1);
+        close(pipeFds[0]);
+    }
+    int status = 0;
+    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 6000) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return -1;
+        }
+        usleep(10000);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+class OutputFault : public Fault, public testing::WithParamInterface<Sink> {};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Sinks, OutputFault, testing::Values(Sink::FullDevice, Sink::PipeClosedAfterOneByte));
+
+// Freeing space is what the tool is for: output that cannot be written must not
+// stop the deletions, nor end the process with a signal or a failure status.
+TEST_P(OutputFault, DeletesEverythingAndEndsWithStatusZero)
+{
+    // Far more rows than one buffer of output holds, so that writes fail midway.
+    constexpr int fileCount = 3000;
+    for (int i = 0; i < fileCount; ++i)
+        makeFile(dir / ("file" + std::to_string(i) + ".log"), 40);
+    makeFile(dir / "young.log", 2);
+    EXPECT_EQ(runIntoSink({"*.log", "none*", "*.log"}, dir.path(), GetParam()), 0);
+    EXPECT_EQ(remaining(dir.path()), (Names{"young.log"}));
+}
