@@ -222,6 +222,19 @@ TEST_F(Fault, ADirectoryThatRefusesRemovalsFailsEachFileAndTheWalkGoesOn)
     EXPECT_EQ(remaining(dir.path()), (Names{"locked", "locked/a.log", "locked/b.log"}));
 }
 
+TEST_F(Fault, AFileThatVanishesBeforeItsRemovalFailsAndTheWalkGoesOn)
+{
+    for (const char* name : {"a.log", "b.log", "c.log"})
+        makeFile(dir / name, 40);
+    const RunResult result =
+        runFegaus({"*.log"}, dir.path(), {"LD_PRELOAD=" FEGAUS_VANISH, "FEGAUS_TEST_VANISH=b.log"});
+    EXPECT_EQ(result.status, 0);
+    expectReport(result.out, banner + headline + patternHeader("*.log") + listingHeader,
+                 {row("DEL", 40, "a.log"), row("ERR", 40, "b.log"), row("DEL", 40, "c.log")},
+                 countLines(3, 2, 1));
+    EXPECT_EQ(remaining(dir.path()), Names{});
+}
+
 struct NoFilesCase {
     const char* pattern;
     bool searchFindsSomething; // a directory was found and skipped
