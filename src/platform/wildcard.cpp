@@ -50,34 +50,6 @@ bool validUtf8(const unsigned char* text, const unsigned char* end)
     return true;
 }
 
-// The places in a name that a pattern read so far can have reached: byte offsets
-// 0 to 255, the longest name a file system here holds.
-constexpr std::size_t placeCount = 256;
-
-struct Places {
-    std::uint64_t words[placeCount / 64];
-};
-
-bool holds(const Places& places, std::size_t place)
-{
-    return (places.words[place / 64] >> (place % 64)) & 1u;
-}
-
-void add(Places& places, std::size_t place)
-{
-    places.words[place / 64] |= std::uint64_t{1} << (place % 64);
-}
-
-// Calls step for every place in the set, in ascending order.
-template <typename Step>
-void forEachPlace(const Places& places, Step step)
-{
-    for (std::size_t w = 0; w < placeCount / 64; ++w) {
-        for (std::uint64_t bits = places.words[w]; bits != 0; bits &= bits - 1)
-            step(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
-    }
-}
-
 // The classic greedy matcher with one backtracking point: the last '*' seen takes
 // one more character each time the rest fails. Pattern ends at patternEnd. It is
 // exact for a pattern of valid UTF-8: every place it reaches in the name is then
@@ -111,6 +83,39 @@ bool matchRange(const unsigned char* pattern, const unsigned char* patternEnd,
     return pattern == patternEnd;
 }
 
+// The places in a name that a pattern read so far can have reached: byte offsets
+// 0 to 255, the longest name a file system here holds.
+constexpr std::size_t placeCount = 256;
+
+struct Places {
+    std::uint64_t words[placeCount / 64];
+};
+
+bool holds(const Places& places, std::size_t place)
+{
+    return (places.words[place / 64] >> (place % 64)) & 1u;
+}
+
+void add(Places& places, std::size_t place)
+{
+    places.words[place / 64] |= std::uint64_t{1} << (place % 64);
+}
+
+bool isEmpty(const Places& places)
+{
+    return (places.words[0] | places.words[1] | places.words[2] | places.words[3]) == 0;
+}
+
+// Calls step for every place in the set, in ascending order.
+template <typename Step>
+void forEachPlace(const Places& places, Step step)
+{
+    for (std::size_t w = 0; w < placeCount / 64; ++w) {
+        for (std::uint64_t bits = places.words[w]; bits != 0; bits &= bits - 1)
+            step(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)));
+    }
+}
+
 // Follows every way through the pattern at once, for patterns that are not valid
 // UTF-8. There the greedy matcher loses matches: a literal byte may stop inside a
 // UTF-8 sequence of the name, and from there '*' and '?' step through other places
@@ -141,8 +146,7 @@ bool matchEveryWay(const unsigned char* pattern, const unsigned char* patternEnd
             });
         }
         reached = next;
-        if (reached.words[0] == 0 && reached.words[1] == 0 && reached.words[2] == 0
-            && reached.words[3] == 0)
+        if (isEmpty(reached))
             return false;
     }
     return holds(reached, nameLength);
