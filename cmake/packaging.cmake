@@ -31,7 +31,7 @@ if(WIN32)
     configure_file(${PROJECT_SOURCE_DIR}/contrib/windows/LIESMICH.txt
                    ${CMAKE_CURRENT_BINARY_DIR}/LIESMICH.txt @ONLY NEWLINE_STYLE CRLF)
     configure_file(${PROJECT_SOURCE_DIR}/contrib/windows/fegaus-taeglich.cmd
-                   ${CMAKE_CURRENT_BINARY_DIR}/fegaus-taeglich.cmd COPYONLY NEWLINE_STYLE CRLF)
+                   ${CMAKE_CURRENT_BINARY_DIR}/fegaus-taeglich.cmd @ONLY NEWLINE_STYLE CRLF)
     install(TARGETS fegaus RUNTIME DESTINATION .)
     install(FILES ${CMAKE_CURRENT_BINARY_DIR}/LIESMICH.txt ${CMAKE_CURRENT_BINARY_DIR}/fegaus-taeglich.cmd
             DESTINATION .)
