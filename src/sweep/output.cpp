@@ -4,6 +4,7 @@
 #include <cstdio>
 
 bool textsInUtf8 = false;
+bool flushEachPrint = false;
 
 void printOut(const GermanText& format, ...)
 {
@@ -11,4 +12,6 @@ void printOut(const GermanText& format, ...)
     va_start(args, format);
     std::vfprintf(stdout, textOf(format), args);
     va_end(args);
+    if (flushEachPrint)
+        std::fflush(stdout);
 }
