@@ -48,6 +48,15 @@ std::string cp850(const std::string& utf8)
     return out;
 }
 
+std::string expectedBanner()
+{
+    return cp850("\n"
+                 "--------------------------------------------\n"
+                 "|   FEGAUS   Löschen alter (Log-)Dateien   |\n"
+                 "|          https://fegaus.example.org      |\n"
+                 "--------------------------------------------\n\n");
+}
+
 RunResult runFegaus(const std::vector<std::string>& args, const std::string& cwd,
                     const std::vector<std::string>& env, const char* launcher)
 {

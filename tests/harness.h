@@ -12,6 +12,9 @@ extern const char* const testZone;
 // apart from the tool's own conversion, so that a mistake there cannot hide.
 std::string cp850(const std::string& utf8);
 
+// The banner box that opens every report, as the tool writes it.
+std::string expectedBanner();
+
 struct RunResult {
     std::string out;
     int status;

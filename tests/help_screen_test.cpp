@@ -10,12 +10,7 @@
 
 namespace {
 
-const std::string banner = cp850(
-    "\n"
-    "--------------------------------------------\n"
-    "|   FEGAUS   Löschen alter (Log-)Dateien   |\n"
-    "|          https://fegaus.example.org      |\n"
-    "--------------------------------------------\n\n");
+const std::string banner = expectedBanner();
 
 const std::string helpText = cp850(
     "\nVerwendung:\n\n"

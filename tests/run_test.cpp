@@ -13,12 +13,7 @@
 
 namespace {
 
-const std::string banner = cp850(
-    "\n"
-    "--------------------------------------------\n"
-    "|   FEGAUS   Löschen alter (Log-)Dateien   |\n"
-    "|          https://fegaus.example.org      |\n"
-    "--------------------------------------------\n\n");
+const std::string banner = expectedBanner();
 
 std::string headline(int days, const char* basis = "letzter Schreibzugriff")
 {

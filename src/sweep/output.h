@@ -84,6 +84,10 @@ constexpr GermanText operator""_de()
 // at start by the platform layer and never changed afterwards.
 extern bool textsInUtf8;
 
+// True when every print has to reach the output at once (a console that
+// buffers nothing by lines); set once at start by the platform layer.
+extern bool flushEachPrint;
+
 // The bytes of a program text in the encoding the output uses.
 [[nodiscard]] inline const char* textOf(const GermanText& text)
 {

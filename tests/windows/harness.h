@@ -1,0 +1,62 @@
+// Runs fegaus.exe as a Windows process and captures its output byte for byte;
+// makes files with chosen sizes and times. Dates are reckoned here by plain
+// arithmetic in zones without daylight time, apart from the C runtime's rules.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A time zone as TZ names it, and its offset east of UTC in seconds.
+struct Zone {
+    const char* tz;
+    int offset;
+};
+
+// The zone every run uses unless a test names another: UTC+1 all year.
+extern const Zone testZone;
+
+// The German text as the tool writes it: code page 850 for ä ö ü Ä ß, and every
+// line end as "\r\n", as a Windows text stream writes it.
+std::string windowsText(const std::string& utf8);
+
+struct RunResult {
+    std::string out;
+    unsigned long status;
+};
+
+// Runs fegaus.exe with the given command-line tail (quoted as a user would type
+// it) in directory cwd (or the current one), with TZ set to the zone.
+RunResult runFegaus(const std::string& arguments, const std::string& cwd = "",
+                    const Zone& zone = testZone);
+
+// A fresh directory, removed with everything in it at the end of the test.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+// Today's date in the zone, as days since 1970-01-01.
+std::int64_t todayIn(const Zone& zone);
+
+// Seconds since 1970 (UTC) of the given local time of day, daysAgo days before
+// today in the zone.
+std::int64_t localTimeDaysAgo(int daysAgo, int hour, int minute, const Zone& zone = testZone);
+
+// "07.03.2007" for a day given as days since 1970-01-01.
+std::string dateText(std::int64_t day);
+
+// Creates a file of the given size, last written (and created) at the given time.
+void makeFile(const std::string& path, std::int64_t writeTime, std::uint64_t size = 0);
+
+// Marks a file read-only.
+void makeReadOnly(const std::string& path);
+
+bool exists(const std::string& path);

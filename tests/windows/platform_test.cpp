@@ -1,0 +1,253 @@
+// The Windows platform layer against real files and the C runtime's zones.
+
+#include "harness.h"
+#include "platform/file_search.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <ostream>
+#include <string>
+
+// The conversion of one search result, inside the platform layer.
+void entryFromFindData(const WIN32_FIND_DATAA& data, FindEntry& entry);
+
+namespace {
+
+constexpr std::uint64_t ticksBefore1970 = 116'444'736'000'000'000;
+
+FILETIME fileTime(std::uint64_t ticks)
+{
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+FindEntry converted(const WIN32_FIND_DATAA& data)
+{
+    FindEntry entry;
+    std::memset(&entry, 0x5A, sizeof entry);
+    entryFromFindData(data, entry);
+    return entry;
+}
+
+// Every entry a search delivers, by name, with its attributes.
+std::map<std::string, FindEntry> searchAll(const std::string& pattern)
+{
+    std::map<std::string, FindEntry> found;
+    FindEntry entry;
+    const SearchHandle search = findFirst(pattern.c_str(), entry);
+    if (search == nullptr)
+        return found;
+    do
+        found[entry.name] = entry;
+    while (findNext(search, entry) == 0);
+    closeSearch(search);
+    return found;
+}
+
+} // namespace
+
+TEST(FindData, EveryFieldIsFilled)
+{
+    WIN32_FIND_DATAA data{};
+    data.dwFileAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
+    data.ftCreationTime = fileTime(ticksBefore1970 + 10'000'000ULL * 86400);
+    data.ftLastAccessTime = fileTime(ticksBefore1970 + 10'000'000ULL * 7 + 9'999'999);
+    data.ftLastWriteTime = fileTime(ticksBefore1970 + 10'000'000ULL * 1'700'000'000);
+    data.nFileSizeHigh = 0x1;
+    data.nFileSizeLow = 0x80000001;
+    std::strcpy(data.cFileName, "Ärger.log");
+    const FindEntry entry = converted(data);
+    EXPECT_EQ(entry.attributes, 0x21u);
+    EXPECT_EQ(entry.creationTime, 86400);
+    EXPECT_EQ(entry.accessTime, 7); // whole seconds, rounded down
+    EXPECT_EQ(entry.writeTime, 1'700'000'000);
+    EXPECT_EQ(entry.size, 0x180000001u);
+    EXPECT_STREQ(entry.name, "Ärger.log");
+}
+
+TEST(FindData, NormalAloneMeansNoAttribute)
+{
+    WIN32_FIND_DATAA data{};
+    data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
+    EXPECT_EQ(converted(data).attributes, 0u);
+    data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN;
+    EXPECT_EQ(converted(data).attributes, 0x82u);
+}
+
+TEST(FindData, UnrecordedAndEarlyTimesHaveNoTime)
+{
+    WIN32_FIND_DATAA data{};
+    data.ftLastWriteTime = fileTime(0);
+    data.ftCreationTime = fileTime(ticksBefore1970 - 1);
+    data.ftLastAccessTime = fileTime(ticksBefore1970);
+    const FindEntry entry = converted(data);
+    EXPECT_EQ(entry.writeTime, noTime);
+    EXPECT_EQ(entry.creationTime, noTime);
+    EXPECT_EQ(entry.accessTime, 0);
+}
+
+TEST(Search, AllEntriesWithDotsAndDirectories)
+{
+    TempDir dir;
+    const std::int64_t written = 1'600'000'000;
+    makeFile(dir / "a.log", written, 5);
+    ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
+    const auto found = searchAll(dir / "*.*");
+    ASSERT_EQ(found.size(), 4u);
+    for (const char* directory : {".", "..", "sub"}) {
+        ASSERT_EQ(found.count(directory), 1u) << directory;
+        EXPECT_TRUE(found.at(directory).attributes & attributeDirectory) << directory;
+    }
+    const FindEntry& file = found.at("a.log");
+    EXPECT_FALSE(file.attributes & attributeDirectory);
+    EXPECT_EQ(file.writeTime, written);
+    EXPECT_EQ(file.size, 5u);
+}
+
+TEST(Search, SizeBeyondFourGigabytes)
+{
+    TempDir dir;
+    makeFile(dir / "big.log", 1'600'000'000, 0x123456789ULL);
+    const auto found = searchAll(dir / "big.log");
+    ASSERT_EQ(found.count("big.log"), 1u);
+    EXPECT_EQ(found.at("big.log").size, 0x123456789ULL);
+}
+
+TEST(Search, NothingToFindGivesNoHandle)
+{
+    TempDir dir;
+    makeFile(dir / "a.log", 1'600'000'000);
+    FindEntry entry;
+    EXPECT_EQ(findFirst((dir / "*.txt").c_str(), entry), nullptr);
+    EXPECT_EQ(findFirst((dir / "missing\\*.*").c_str(), entry), nullptr);
+    EXPECT_EQ(findFirst((dir / "a.log\\*.*").c_str(), entry), nullptr);
+}
+
+TEST(Search, RemovingRespectsReadOnly)
+{
+    TempDir dir;
+    makeFile(dir / "gone.log", 1'600'000'000);
+    makeFile(dir / "kept.log", 1'600'000'000);
+    makeReadOnly(dir / "kept.log");
+    FindEntry entry;
+    const SearchHandle search = findFirst((dir / "*.log").c_str(), entry);
+    ASSERT_NE(search, nullptr);
+    EXPECT_EQ(removeFile(search, (dir / "gone.log").c_str()), 0);
+    EXPECT_EQ(removeFile(search, (dir / "kept.log").c_str()), -1);
+    EXPECT_EQ(removeFile(search, (dir / "gone.log").c_str()), -1);
+    closeSearch(search);
+    EXPECT_FALSE(exists(dir / "gone.log"));
+    EXPECT_TRUE(exists(dir / "kept.log"));
+}
+
+struct DirectoryCase {
+    const char* pattern;
+    int length;
+};
+
+void PrintTo(const DirectoryCase& c, std::ostream* out)
+{
+    *out << c.pattern;
+}
+
+class DirectoryPart : public testing::TestWithParam<DirectoryCase> {};
+
+TEST_P(DirectoryPart, EndsAfterTheLastSeparatorOrDrive)
+{
+    EXPECT_EQ(directoryPartLength(GetParam().pattern), GetParam().length) << GetParam().pattern;
+}
+
+INSTANTIATE_TEST_SUITE_P(Patterns, DirectoryPart, testing::Values(
+    DirectoryCase{"*.log", 0},
+    DirectoryCase{"e:*.log", 2},
+    DirectoryCase{"e:\\*.log", 3},
+    DirectoryCase{"e:\\logs\\*.log", 8},
+    DirectoryCase{"logs/app\\*.log", 9},
+    DirectoryCase{"logs\\app/*.log", 9},
+    DirectoryCase{"\\\\server\\share\\*.log", 15},
+    DirectoryCase{"1:*.log", 0},
+    DirectoryCase{"", 0}),
+    [](const testing::TestParamInfo<DirectoryCase>& info) { return "Case" + std::to_string(info.index); });
+
+// Local dates in zones set through TZ, restored afterwards.
+class LocalTime : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        _putenv("TZ=");
+        _tzset();
+    }
+
+    static void useZone(const char* tz)
+    {
+        static std::string setting;
+        setting = std::string("TZ=") + tz;
+        _putenv(setting.c_str());
+        _tzset();
+    }
+};
+
+struct ZoneCase {
+    const char* name;
+    const char* tz;
+    PointInTime time;
+    bool hasDate;
+    LocalDateTime local;
+};
+
+void PrintTo(const ZoneCase& c, std::ostream* out)
+{
+    *out << c.tz << " " << c.time;
+}
+
+class LocalDate : public LocalTime, public testing::WithParamInterface<ZoneCase> {};
+
+TEST_P(LocalDate, FollowsTheZoneAtTheGivenDate)
+{
+    const ZoneCase& c = GetParam();
+    useZone(c.tz);
+    LocalDateTime local{};
+    ASSERT_EQ(localDateTime(c.time, local), c.hasDate) << c.tz << " " << c.time;
+    if (!c.hasDate)
+        return;
+    EXPECT_EQ(local.year, c.local.year);
+    EXPECT_EQ(local.month, c.local.month);
+    EXPECT_EQ(local.day, c.local.day);
+    EXPECT_EQ(local.hour, c.local.hour);
+    EXPECT_EQ(local.minute, c.local.minute);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, LocalDate, testing::Values(
+    // 2024-01-15 12:00 UTC in winter and 2024-07-15 12:00 UTC in summer: each
+    // date keeps the offset of its own season, whatever today's is.
+    ZoneCase{"CetWinter", "CET-1CEST", 1'705'320'000, true, {2024, 1, 15, 13, 0}},
+    ZoneCase{"CetSummer", "CET-1CEST", 1'721'044'800, true, {2024, 7, 15, 14, 0}},
+    ZoneCase{"CetWithoutDaylightTime", "CET-1", 1'721'044'800, true, {2024, 7, 15, 13, 0}},
+    // 2024-02-29 22:30 UTC is already March at UTC+3.
+    ZoneCase{"NextMonthEastOfUtc", "MSK-3", 1'709'245'800, true, {2024, 3, 1, 1, 30}},
+    ZoneCase{"EpochInGmt", "GMT0", 0, true, {1970, 1, 1, 0, 0}},
+    // West of UTC the first hours of 1970 are still 1969 locally: no date.
+    ZoneCase{"Epoch1969WestOfUtc", "EST5", 4 * 3600, false, {}},
+    ZoneCase{"FirstMinuteWestOfUtc", "EST5", 5 * 3600 + 60, true, {1970, 1, 1, 0, 1}},
+    ZoneCase{"NoTime", "GMT0", noTime, false, {}},
+    ZoneCase{"Before1970", "GMT0", -86400, false, {}}),
+    [](const testing::TestParamInfo<ZoneCase>& info) { return info.param.name; });
+
+TEST_F(LocalTime, TodayFollowsTheSameZone)
+{
+    useZone("MSK-3");
+    const __time64_t before = _time64(nullptr);
+    const PointInTime current = now();
+    EXPECT_GE(current, before);
+    EXPECT_LE(current, _time64(nullptr));
+    LocalDateTime local{};
+    ASSERT_TRUE(localDateTime(current, local));
+    const std::int64_t localSeconds = current + 3 * 3600;
+    EXPECT_EQ(local.hour, localSeconds % 86400 / 3600);
+    EXPECT_EQ(local.minute, localSeconds % 3600 / 60);
+}
