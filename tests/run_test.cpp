@@ -252,25 +252,6 @@ TEST_F(Run, DatesAfter2038AreJudged)
     EXPECT_NE(run({"-T", "-L=1", "far.log"}).out.find("    Keine Datei ist"), std::string::npos);
 }
 
-TEST_F(Run, LinksAreJudgedAndRemovedThemselvesNeverTheirTargets)
-{
-    TempDir elsewhere;
-    makeFile(elsewhere / "target.log", 80, 1);
-    mkdir((elsewhere / "subdir").c_str(), 0755);
-    ASSERT_EQ(symlink((elsewhere / "target.log").c_str(), (dir / "link.log").c_str()), 0);
-    ASSERT_EQ(symlink((elsewhere / "subdir").c_str(), (dir / "dirlink.log").c_str()), 0);
-    setWriteTime(dir / "link.log", noonDaysAgo(70));
-    setWriteTime(dir / "dirlink.log", noonDaysAgo(70));
-    const RunResult result = run({"*.log"});
-    EXPECT_EQ(result.out, banner + headline(31) + patternHeader("*.log") + listingHeader
-                              + row("DEL", 70, static_cast<unsigned long long>((elsewhere / "target.log").size()), "link.log")
-                              + foundLine("1", "ist", 31) + cp850("    1 Datei gelöscht.\n\n"));
-    EXPECT_FALSE(exists(dir / "link.log"));
-    EXPECT_TRUE(exists(dir / "dirlink.log"));
-    EXPECT_TRUE(exists(elsewhere / "target.log"));
-    EXPECT_TRUE(exists(elsewhere / "subdir"));
-}
-
 TEST_F(Run, PatternsTooLongForTheBufferAreRefusedWhole)
 {
     const std::string fits = "./" + std::string(192, 'x') + "*.log"; // 199 characters
