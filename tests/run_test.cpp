@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -281,4 +283,52 @@ TEST_F(Run, LocalDatesUseTheOffsetOfTheFilesOwnDate)
     const std::string utc = runFegaus({"-T", "-L=1", "*.log"}, dir.path(), {"TZ=UTC0"}).out;
     EXPECT_NE(utc.find("TST 10.01.2026 22:30"), std::string::npos) << utc;
     EXPECT_NE(utc.find("TST 11.07.2026 22:30"), std::string::npos) << utc;
+}
+
+namespace {
+
+// The listing rows of an output, sorted: the directory's order is not the tool's.
+std::vector<std::string> sortedRows(const std::string& out)
+{
+    std::vector<std::string> rows;
+    std::size_t start = 0;
+    while (start < out.size()) {
+        const std::size_t end = out.find('\n', start);
+        const std::string line = out.substr(start, end - start + 1);
+        if (line.rfind("DEL ", 0) == 0 || line.rfind("ERR ", 0) == 0 || line.rfind("TST ", 0) == 0)
+            rows.push_back(line);
+        start = end == std::string::npos ? out.size() : end + 1;
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+} // namespace
+
+// Rows that share their date, time and age are alike only up to the size column;
+// a row that differs in status, minute or day must never take another row's start.
+TEST_F(Run, RowsAlikeInDateAndTimeKeepTheirOwnStatusSizeAndName)
+{
+    for (int i = 0; i < 5; ++i)
+        makeFile(dir / ("same" + std::to_string(i) + ".log"), 50, i * 1000);
+    makeFile(dir / "locked.log", 50, 7);
+    chmod((dir / "locked.log").c_str(), 0444);
+    makeFile(dir / "minute.log", 50, 8);
+    setWriteTime(dir / "minute.log", noonDaysAgo(50) + 60);
+    makeFile(dir / "older.log", 51, 9);
+
+    std::vector<std::string> expected;
+    for (int i = 0; i < 5; ++i)
+        expected.push_back(row("DEL", 50, static_cast<unsigned long long>(i) * 1000,
+                               "same" + std::to_string(i) + ".log"));
+    expected.push_back(row("ERR", 50, 7, "locked.log"));
+    std::string minute = row("DEL", 50, 8, "minute.log");
+    minute.replace(minute.find("12:00"), 5, "12:01");
+    expected.push_back(minute);
+    expected.push_back(row("DEL", 51, 9, "older.log"));
+    std::sort(expected.begin(), expected.end());
+
+    EXPECT_EQ(sortedRows(run({"-L=50", dir / "*.log"}).out), expected);
+    EXPECT_TRUE(exists(dir / "locked.log"));
+    EXPECT_FALSE(exists(dir / "minute.log"));
 }

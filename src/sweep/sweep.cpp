@@ -7,6 +7,7 @@
 #include "sweep/reports.h"
 
 #include <cinttypes>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -38,18 +39,42 @@ void printListingHeader()
     printOut("    Datum %s Tage       Byte Dateiname\n"_de, textOf(column));
 }
 
-void printListingRow(const char* status, const LocalDateTime& local, std::int32_t age,
-                     const FindEntry& entry)
+// The part of a row before the size column: status, date, time and age. Rows of
+// one listing mostly share it (many files of the same minute), so it is formatted
+// once for each run of equal rows and then reused as it is.
+struct RowStart {
+    const char* status;
+    LocalDateTime local;
+    std::int32_t age;
+    char text[48];
+};
+
+bool sameRowStart(const RowStart& start, const char* status, const LocalDateTime& local,
+                  std::int32_t age)
 {
-    printOut("%s %s%d.%s%d.%4d %s%d:%s%d  %5d %10" PRIu64 " %s\n"_de, status,
-             zeroBelowTen(local.day), local.day, zeroBelowTen(local.month), local.month,
-             local.year, zeroBelowTen(local.hour), local.hour, zeroBelowTen(local.minute),
-             local.minute, age, entry.size, entry.name);
+    return start.status != nullptr && std::strcmp(start.status, status) == 0 && start.age == age && start.local.minute == local.minute
+           && start.local.hour == local.hour && start.local.day == local.day
+           && start.local.month == local.month && start.local.year == local.year;
+}
+
+void printListingRow(const char* status, const LocalDateTime& local, std::int32_t age,
+                     const FindEntry& entry, RowStart& start)
+{
+    if (!sameRowStart(start, status, local, age)) {
+        std::snprintf(start.text, sizeof start.text, "%s %s%d.%s%d.%4d %s%d:%s%d  %5d ", status,
+                      zeroBelowTen(local.day), local.day, zeroBelowTen(local.month), local.month,
+                      local.year, zeroBelowTen(local.hour), local.hour, zeroBelowTen(local.minute),
+                      local.minute, age);
+        start.status = status;
+        start.local = local;
+        start.age = age;
+    }
+    printOut("%s%10" PRIu64 " %s\n"_de, start.text, entry.size, entry.name);
 }
 
 // Judges one entry of the walk: selects, deletes and lists it when it is old enough.
 void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAgeDays,
-                SweepPath& path, SweepCounts& counts)
+                SweepPath& path, RowStart& rowStart, SweepCounts& counts)
 {
     if (entry.attributes & attributeDirectory)
         return;
@@ -74,7 +99,8 @@ void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAge
         printListingHeader();
         counts.headerShown = true;
     }
-    printListingRow(runSettings.testRun ? "TST" : failed ? "ERR" : "DEL", local, age, entry);
+    printListingRow(runSettings.testRun ? "TST" : failed ? "ERR" : "DEL", local, age, entry,
+                    rowStart);
 }
 
 } // namespace
@@ -103,8 +129,9 @@ int sweepPattern(const char* pattern, std::int32_t maxAgeDays)
         return 1;
     }
     SweepCounts counts{};
+    RowStart rowStart{};
     do
-        sweepEntry(search, entry, maxAgeDays, path, counts);
+        sweepEntry(search, entry, maxAgeDays, path, rowStart, counts);
     while (findNext(search, entry) == 0);
     closeSearch(search);
 
