@@ -149,22 +149,7 @@ private:
     bool set_;
 };
 
-// The end-to-end cases measure ages against today; one that ran across midnight
-// says nothing and is skipped.
-class Fault : public testing::Test {
-protected:
-    void SetUp() override { startDay = todayStamp(); }
-    void TearDown() override
-    {
-        if (todayStamp() != startDay)
-            GTEST_SKIP() << "the run crossed midnight";
-    }
-
-    RunResult run(const std::vector<std::string>& args) { return runFegaus(args, dir.path()); }
-
-    TempDir dir;
-    int startDay = 0;
-};
+class Fault : public EndToEndTest {};
 
 // The ways the system refuses to remove a file that is old enough.
 enum class Refusal { ReadOnly, Immutable };
@@ -458,12 +443,7 @@ int runIntoSink(const std::vector<std::string>& args, const std::string& cwd, Si
             close(pipeFds[0]);
         std::signal(SIGPIPE, SIG_DFL);
         setenv("TZ", testZone, 1);
-        std::vector<char*> argv{const_cast<char*>(FEGAUS_EXE)};
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(FEGAUS_EXE, argv.data());
-        _exit(127);
+        execTool(args);
     }
     if (pipeFds[0] >= 0) {
         close(pipeFds[1]);

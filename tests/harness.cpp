@@ -1,4 +1,5 @@
 #include "harness.h"
+#include "expected_text.h"
 
 #include <fcntl.h>
 #include <ftw.h>
@@ -27,25 +28,7 @@ const bool zoneSet = [] {
 
 std::string cp850(const std::string& utf8)
 {
-    static const struct { const char* from; char to; } letters[] = {
-        {"\xC3\xA4", '\x84'}, {"\xC3\xB6", '\x94'}, {"\xC3\xBC", '\x81'},
-        {"\xC3\x84", '\x8E'}, {"\xC3\x9F", '\xE1'},
-    };
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        bool replaced = false;
-        for (const auto& letter : letters) {
-            if (utf8.compare(i, 2, letter.from) == 0) {
-                out += letter.to;
-                ++i;
-                replaced = true;
-                break;
-            }
-        }
-        if (!replaced)
-            out += utf8[i];
-    }
-    return out;
+    return expectedText(utf8, "\n");
 }
 
 std::string expectedBanner()
@@ -55,6 +38,18 @@ std::string expectedBanner()
                  "|   FEGAUS   Löschen alter (Log-)Dateien   |\n"
                  "|          https://fegaus.example.org      |\n"
                  "--------------------------------------------\n\n");
+}
+
+void execTool(const std::vector<std::string>& args, const char* program)
+{
+    if (program == nullptr)
+        program = FEGAUS_EXE;
+    std::vector<char*> argv{const_cast<char*>(program)};
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(program, argv.data());
+    _exit(127);
 }
 
 RunResult runFegaus(const std::vector<std::string>& args, const std::string& cwd,
@@ -74,14 +69,7 @@ RunResult runFegaus(const std::vector<std::string>& args, const std::string& cwd
         setenv("TZ", testZone, 1);
         for (const std::string& entry : env)
             putenv(const_cast<char*>(entry.c_str()));
-        const char* program = launcher != nullptr ? launcher : FEGAUS_EXE;
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program));
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(program, argv.data());
-        _exit(127);
+        execTool(args, launcher);
     }
     close(pipeFds[1]);
     RunResult result{{}, -1};

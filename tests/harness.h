@@ -1,6 +1,8 @@
 // Runs the built tool on real directories and captures its output byte for byte.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -25,6 +27,10 @@ struct RunResult {
 // launcher runs instead and args go to it (the tool's path among them).
 RunResult runFegaus(const std::vector<std::string>& args, const std::string& cwd = "",
                     const std::vector<std::string>& env = {}, const char* launcher = nullptr);
+
+// In a child process: runs program (the tool unless given) with args; the child
+// ends with status 127 when it cannot be started.
+[[noreturn]] void execTool(const std::vector<std::string>& args, const char* program = nullptr);
 
 // A fresh directory, removed with everything in it at the end of the test.
 class TempDir {
@@ -56,3 +62,20 @@ bool exists(const std::string& path);
 
 // Today's day count in the test zone, to notice a test that ran across midnight.
 int todayStamp();
+
+class EndToEndTest : public testing::Test {
+protected:
+    // The cases measure ages against today; one that ran across midnight says
+    // nothing and is skipped.
+    void SetUp() override { startDay = todayStamp(); }
+    void TearDown() override
+    {
+        if (todayStamp() != startDay)
+            GTEST_SKIP() << "the run crossed midnight";
+    }
+
+    RunResult run(const std::vector<std::string>& args) { return runFegaus(args, dir.path()); }
+
+    TempDir dir;
+    int startDay = 0;
+};

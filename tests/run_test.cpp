@@ -48,22 +48,7 @@ std::string foundLine(const std::string& count, const char* verb, int days)
                  + std::to_string(days) + " Tage.\n");
 }
 
-// The end-to-end cases measure ages against today; one that ran across midnight
-// says nothing and is skipped.
-class Run : public testing::Test {
-protected:
-    void SetUp() override { startDay = todayStamp(); }
-    void TearDown() override
-    {
-        if (todayStamp() != startDay)
-            GTEST_SKIP() << "the run crossed midnight";
-    }
-
-    RunResult run(const std::vector<std::string>& args) { return runFegaus(args, dir.path()); }
-
-    TempDir dir;
-    int startDay = 0;
-};
+class Run : public EndToEndTest {};
 
 } // namespace
 

@@ -67,12 +67,7 @@ std::string runWithOutputOn(Sink sink, const std::vector<std::string>& args, con
         setenv("TZ", testZone, 1);
         for (const std::string& entry : locale)
             putenv(const_cast<char*>(entry.c_str()));
-        std::vector<char*> argv{const_cast<char*>(FEGAUS_EXE)};
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(FEGAUS_EXE, argv.data());
-        _exit(127);
+        execTool(args);
     }
     close(writeEnd);
     std::string out;

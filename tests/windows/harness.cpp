@@ -1,4 +1,5 @@
 #include "harness.h"
+#include "../expected_text.h"
 
 #include <windows.h>
 
@@ -53,27 +54,7 @@ void removeTree(const std::string& directory)
 
 std::string windowsText(const std::string& utf8)
 {
-    static const struct { const char* from; char to; } letters[] = {
-        {"\xC3\xA4", '\x84'}, {"\xC3\xB6", '\x94'}, {"\xC3\xBC", '\x81'},
-        {"\xC3\x84", '\x8E'}, {"\xC3\x9F", '\xE1'},
-    };
-    std::string out;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        bool replaced = false;
-        for (const auto& letter : letters) {
-            if (utf8.compare(i, 2, letter.from) == 0) {
-                out += letter.to;
-                ++i;
-                replaced = true;
-                break;
-            }
-        }
-        if (utf8[i] == '\n')
-            out += '\r';
-        if (!replaced)
-            out += utf8[i];
-    }
-    return out;
+    return expectedText(utf8, "\r\n");
 }
 
 RunResult runFegaus(const std::string& arguments, const std::string& cwd, const Zone& zone)
