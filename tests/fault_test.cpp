@@ -9,7 +9,10 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -218,6 +221,64 @@ TEST_F(Fault, AFileThatVanishesBeforeItsRemovalFailsAndTheWalkGoesOn)
                  {row("DEL", 40, "a.log"), row("ERR", 40, "b.log"), row("DEL", 40, "c.log")},
                  countLines(3, 2, 1));
     EXPECT_EQ(remaining(dir.path()), Names{});
+}
+
+namespace {
+
+// The kinds of entry that are neither files nor directories.
+enum class Special { Fifo, Socket, CharacterDevice, BlockDevice };
+
+void PrintTo(Special kind, std::ostream* out)
+{
+    const char* names[] = {"Fifo", "Socket", "CharacterDevice", "BlockDevice"};
+    *out << names[static_cast<int>(kind)];
+}
+
+// Makes an entry of the kind at path; false where the process may not (device
+// nodes need the right to make them).
+bool makeSpecial(Special kind, const std::string& path)
+{
+    if (kind == Special::Fifo)
+        return mkfifo(path.c_str(), 0644) == 0;
+    if (kind == Special::Socket) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        const bool bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        if (fd >= 0)
+            close(fd); // the socket's entry stays, as a daemon's does after it ends
+        return bound;
+    }
+    const mode_t type = kind == Special::CharacterDevice ? S_IFCHR : S_IFBLK;
+    return mknod(path.c_str(), type | 0666, kind == Special::CharacterDevice ? makedev(1, 3) : makedev(7, 0)) == 0;
+}
+
+class SpecialFile : public Fault, public testing::WithParamInterface<Special> {};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Kinds, SpecialFile, testing::Values(Special::Fifo, Special::Socket,
+                                                             Special::CharacterDevice, Special::BlockDevice));
+
+// A FIFO, a socket or a device node is nobody's old file: it is skipped like a
+// directory, by a wildcard and by its own name, while a link to it goes as links do.
+TEST_P(SpecialFile, StaysAndIsNotCountedButALinkToItGoes)
+{
+    if (!makeSpecial(GetParam(), dir / "special"))
+        GTEST_SKIP() << "this process may not make such a node here (" << std::strerror(errno) << ")";
+    setWriteTime(dir / "special", noonDaysAgo(40));
+    ASSERT_EQ(symlink("special", (dir / "link").c_str()), 0);
+    setWriteTime(dir / "link", noonDaysAgo(40));
+    makeFile(dir / "old", 40);
+
+    EXPECT_EQ(run({"special"}).out, banner + headline + patternHeader("special") + noneOld);
+    const RunResult result = run({"*"});
+    EXPECT_EQ(result.status, 0);
+    const auto linkRow = "DEL " + dateDaysAgo(40) + " 12:00     40          7 link\n";
+    expectReport(result.out, banner + headline + patternHeader("*") + listingHeader,
+                 {row("DEL", 40, "old"), linkRow}, countLines(2, 2, 0));
+    EXPECT_EQ(remaining(dir.path()), Names{"special"});
 }
 
 struct NoFilesCase {
