@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,51 @@ TEST_F(Run, CreationTimeBasisNamesItsColumn)
     const RunResult result = run({"-C", "-T", "-L=1", "a.log"});
     EXPECT_EQ(result.out, banner + testRunLine + headline(1, "Erstellung") + patternHeader("a.log")
                               + foundLine("Keine", "ist", 1));
+}
+
+namespace {
+
+// A file on a file system that records no birth time, written and last changed
+// so many days back; -1 for a change made now, as the system sets it when a file
+// is copied in.
+struct StandInCase {
+    const char* label;
+    int writtenDaysAgo;
+    int changedDaysAgo;
+    int judgedDaysAgo; // -1: too young to be selected
+};
+
+void PrintTo(const StandInCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
+class CreationStandIn : public Run, public testing::WithParamInterface<StandInCase> {};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(NoBirthTime, CreationStandIn, testing::Values(
+    StandInCase{"CopiedInTodayWithOldWriteTime", 40, -1, -1},
+    StandInCase{"ChangedBeforeLastWrite", 40, 50, 40},
+    StandInCase{"ChangedAfterLastWrite", 50, 40, 40}));
+
+// Without a birth time the creation is judged by the later of the last write and
+// the last status change, which is never earlier than the true creation.
+TEST_P(CreationStandIn, IsNeverEarlierThanTheTrueCreation)
+{
+    makeFile(dir / "copy.log", GetParam().writtenDaysAgo, 1);
+    std::vector<std::string> env{"LD_PRELOAD=" FEGAUS_NO_BIRTH_TIME};
+    if (GetParam().changedDaysAgo >= 0)
+        env.push_back("FEGAUS_TEST_CHANGE_TIME=" + std::to_string(noonDaysAgo(GetParam().changedDaysAgo)));
+    const RunResult result = runFegaus({"-C", "copy.log"}, dir.path(), env);
+    const int judged = GetParam().judgedDaysAgo;
+    EXPECT_EQ(result.out,
+              banner + headline(31, "Erstellung") + patternHeader("copy.log")
+                  + (judged < 0 ? foundLine("Keine", "ist", 31)
+                                : cp850("    Datum (Erstellung) Tage       Byte Dateiname\n")
+                                      + row("DEL", judged, 1, "copy.log") + foundLine("1", "ist", 31)
+                                      + cp850("    1 Datei gelöscht.\n\n")));
+    EXPECT_EQ(exists(dir / "copy.log"), judged < 0);
 }
 
 TEST_F(Run, SizeColumnTakesTheWholeSixtyFourBits)

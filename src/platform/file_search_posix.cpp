@@ -74,6 +74,20 @@ bool lookUp(int directoryFd, const char* name, unsigned wanted, struct statx& st
     return statx(directoryFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, wanted, &status) == 0;
 }
 
+// The creation time of a file whose file system records no birth time. Copying
+// with the times kept (cp -p, tar, rsync -t, unzip) and touch -d set the last
+// write into the past, so the write time alone could make a file copied in today
+// look created months ago. The last status change is set by the system itself,
+// when the file is made and at every change since, so the later of the two is
+// never earlier than the true creation: no file is judged older than it is.
+PointInTime creationStandIn(const struct statx& status)
+{
+    const PointInTime written = pointInTime(status.stx_mtime);
+    const PointInTime changed =
+        (status.stx_mask & STATX_CTIME) ? pointInTime(status.stx_ctime) : noTime;
+    return changed > written ? changed : written;
+}
+
 // Fills entry from the entry's own status (a link is judged by the link itself).
 // Whatever is not a file to judge reaches the sweep marked as a directory, which
 // it skips without a row and without counting it.
@@ -98,15 +112,13 @@ void fillFromStatx(SearchState& search, const struct statx& status, const char* 
     entry.writeTime = pointInTime(status.stx_mtime);
     entry.accessTime = pointInTime(status.stx_atime);
     const bool hasBirth = (status.stx_mask & STATX_BTIME) && !zeroTimestamp(status.stx_btime);
-    // Where no birth time is recorded the last write stands in: it is never earlier
-    // than the true creation, so no file is judged older than it is.
-    entry.creationTime = hasBirth ? pointInTime(status.stx_btime) : entry.writeTime;
+    entry.creationTime = hasBirth ? pointInTime(status.stx_btime) : creationStandIn(status);
     entry.size = status.stx_size;
     std::strcpy(entry.name, name);
 }
 
 constexpr unsigned wantedStatus = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME
-                                  | STATX_MTIME | STATX_BTIME;
+                                  | STATX_MTIME | STATX_CTIME | STATX_BTIME;
 
 // Fills entry from the status of the entry name; false when it has vanished or
 // cannot be examined.
