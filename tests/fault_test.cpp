@@ -7,6 +7,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -23,6 +24,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <ostream>
 #include <set>
 #include <string>
@@ -279,6 +281,83 @@ TEST_P(SpecialFile, StaysAndIsNotCountedButALinkToItGoes)
     expectReport(result.out, banner + headline + patternHeader("*") + listingHeader,
                  {row("DEL", 40, "old"), linkRow}, countLines(2, 2, 0));
     EXPECT_EQ(remaining(dir.path()), Names{"special"});
+}
+
+namespace {
+
+constexpr uid_t nobody = 65534;
+
+// Runs program with args in cwd as the user and group nobody, as a cron job of an
+// unprivileged user would; only root can switch.
+RunResult runAsNobody(const std::string& program, const std::vector<std::string>& args, const std::string& cwd)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return {"", -2};
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(pipeFds[1], STDOUT_FILENO);
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0 || chdir(cwd.c_str()) != 0)
+            _exit(126);
+        setenv("TZ", testZone, 1);
+        execTool(args, program.c_str());
+    }
+    close(pipeFds[1]);
+    RunResult result{{}, -1};
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        result.out.append(buffer, static_cast<std::size_t>(got));
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+struct SearchOnlyCase {
+    mode_t mode;
+    bool removable; // the directory grants writing to others
+};
+
+void PrintTo(const SearchOnlyCase& c, std::ostream* out)
+{
+    *out << std::oct << c.mode;
+}
+
+class SearchOnlyDirectory : public Fault, public testing::WithParamInterface<SearchOnlyCase> {};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Modes, SearchOnlyDirectory, testing::Values(
+    SearchOnlyCase{0333, true}, SearchOnlyCase{0311, false}));
+
+// A directory that may be searched but not listed hides nothing from rm: a file
+// named in full is found there, removed where the directory grants writing, and
+// listed as failed where it does not.
+TEST_P(SearchOnlyDirectory, AFileNamedInFullIsFoundThere)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "switching to another user needs root, and root may list any directory";
+    // The tool itself must be reachable for nobody, wherever the build lies.
+    TempDir bin;
+    const std::string tool = bin / "fegaus";
+    std::filesystem::copy_file(FEGAUS_EXE, tool);
+    ASSERT_EQ(chmod(bin.path().c_str(), 0711), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0711), 0);
+    mkdir((dir / "box").c_str(), 0755);
+    makeFile(dir / "box/old.log", 40);
+    ASSERT_EQ(chmod((dir / "box").c_str(), GetParam().mode), 0);
+
+    const RunResult result = runAsNobody(tool, {"box/old.log"}, dir.path());
+    EXPECT_EQ(result.status, 0);
+    const bool removed = GetParam().removable;
+    EXPECT_EQ(result.out, banner + headline + patternHeader("box/old.log") + listingHeader
+                              + row(removed ? "DEL" : "ERR", 40, "old.log")
+                              + countLines(1, removed ? 1 : 0, removed ? 0 : 1));
+    EXPECT_EQ(remaining(dir.path()), removed ? Names{"box"} : (Names{"box", "box/old.log"}));
 }
 
 struct NoFilesCase {

@@ -24,7 +24,7 @@
 #include <ctime>
 
 struct SearchState {
-    int directoryFd;
+    int directoryFd;         // opened only for search when the pattern names one file
     DIR* directory;          // nullptr when the pattern names one file
     char namePattern[256];   // the pattern's last component
     char currentName[256];   // the entry delivered last, and its mode
@@ -148,15 +148,19 @@ bool nextMatch(SearchState& search, FindEntry& entry)
     return false;
 }
 
-// Opens the directory part of the pattern; -1 when it cannot be opened.
-int openPatternDirectory(const char* pattern, int directoryLength)
+// Opens the directory part of the pattern; -1 when it cannot be opened. Only a
+// directory to be listed is opened for reading: a single name needs no more than
+// the right to search the directory, which one that may be searched but not
+// listed (mode 0333 or 0311) grants, as it does to rm.
+int openPatternDirectory(const char* pattern, int directoryLength, bool forListing)
 {
+    const int how = (forListing ? O_RDONLY : O_PATH) | O_DIRECTORY | O_CLOEXEC;
     if (directoryLength == 0)
-        return open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        return open(".", how);
     char directory[256];
     std::memcpy(directory, pattern, static_cast<std::size_t>(directoryLength));
     directory[directoryLength] = '\0';
-    return open(directory, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return open(directory, how);
 }
 
 } // namespace
@@ -169,7 +173,8 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
         || *namePattern == '\0')
         return nullptr;
     SearchState& search = theSearch;
-    search.directoryFd = openPatternDirectory(pattern, directoryLength);
+    const bool singleName = !hasWildcard(namePattern);
+    search.directoryFd = openPatternDirectory(pattern, directoryLength, !singleName);
     if (search.directoryFd < 0)
         return nullptr;
     std::strcpy(search.namePattern, namePattern);
@@ -178,7 +183,7 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
 
     // A name without wildcards is looked up directly instead of reading the whole
     // directory for it.
-    if (!hasWildcard(namePattern)) {
+    if (singleName) {
         if (fillFromStatus(search, namePattern, entry))
             return &search;
         close(search.directoryFd);
