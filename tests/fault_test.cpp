@@ -23,6 +23,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <ostream>
@@ -358,6 +359,103 @@ TEST_P(SearchOnlyDirectory, AFileNamedInFullIsFoundThere)
                               + row(removed ? "DEL" : "ERR", 40, "old.log")
                               + countLines(1, removed ? 1 : 0, removed ? 0 : 1));
     EXPECT_EQ(remaining(dir.path()), removed ? Names{"box"} : (Names{"box", "box/old.log"}));
+}
+
+// Where case counts, a name and a hard link that differs from it only in case
+// are two names: each is listed as it was asked for.
+TEST_F(Fault, ANameIsListedAsAskedBesideALinkDifferingInCase)
+{
+    makeFile(dir / "app.log", 40);
+    ASSERT_EQ(link((dir / "app.log").c_str(), (dir / "APP.LOG").c_str()), 0);
+    for (const char* name : {"app.log", "APP.LOG"}) {
+        EXPECT_EQ(run({"-T", name}).out, banner + testRunLine + headline + patternHeader(name) + listingHeader
+                                             + row("TST", 40, name) + countLines(1, 0, 0));
+    }
+}
+
+namespace {
+
+// An NTFS image in dir, mounted through FUSE so that names are looked up without
+// regard to case, as on a disk shared with Windows; it records no birth time
+// that statx could report. Unmounted at the end.
+class CaseBlindMount {
+public:
+    explicit CaseBlindMount(const TempDir& dir) : image_(dir / "ntfs.img"), point_(dir / "ntfs")
+    {
+        mkdir(point_.c_str(), 0755);
+        if (geteuid() != 0) {
+            reason_ = "mounting needs root";
+            return;
+        }
+        makeFile(image_, 0, 16 << 20);
+        if (std::system(("mkntfs -F -f -q '" + image_ + "' >/dev/null 2>&1").c_str()) != 0) {
+            reason_ = "mkntfs (Debian package ntfs-3g) is missing or failed";
+            return;
+        }
+        if (std::system(("lowntfs-3g -o ignore_case '" + image_ + "' '" + point_ + "' >/dev/null 2>&1").c_str())
+            != 0) {
+            reason_ = "lowntfs-3g cannot mount here (no FUSE?)";
+            return;
+        }
+        mounted_ = true;
+    }
+    ~CaseBlindMount()
+    {
+        if (mounted_)
+            (void)!std::system(("umount '" + point_ + "'").c_str());
+    }
+    CaseBlindMount(const CaseBlindMount&) = delete;
+    CaseBlindMount& operator=(const CaseBlindMount&) = delete;
+
+    bool mounted() const { return mounted_; }
+    const std::string& reason() const { return reason_; }
+    std::string operator/(const std::string& name) const { return point_ + "/" + name; }
+
+private:
+    std::string image_;
+    std::string point_;
+    std::string reason_;
+    bool mounted_ = false;
+};
+
+} // namespace
+
+// Named in another case than stored, a file is found on a file system that ignores
+// case and listed under its stored name; wildcards still match case as written.
+TEST_F(Fault, OnAFileSystemIgnoringCaseAFileIsListedAsStored)
+{
+    const CaseBlindMount ntfs(dir);
+    if (!ntfs.mounted())
+        GTEST_SKIP() << ntfs.reason();
+    makeFile(ntfs / "App.Log", 40);
+    // The name as the file system lists it (this one shows names in lower case).
+    const Names listed = remaining(dir / "ntfs");
+    ASSERT_EQ(listed.size(), 1u);
+    const std::string stored = *listed.begin();
+    ASSERT_NE(stored, "APP.LOG");
+
+    EXPECT_EQ(run({"-T", "ntfs/APP.*"}).out, banner + testRunLine + headline + patternHeader("ntfs/APP.*")
+                                                 + nothingFound);
+    EXPECT_EQ(run({"-T", "ntfs/APP.LOG"}).out, banner + testRunLine + headline + patternHeader("ntfs/APP.LOG")
+                                                   + listingHeader + row("TST", 40, stored)
+                                                   + countLines(1, 0, 0));
+    EXPECT_EQ(run({"ntfs/APP.LOG"}).out, banner + headline + patternHeader("ntfs/APP.LOG") + listingHeader
+                                             + row("DEL", 40, stored) + countLines(1, 1, 0));
+    EXPECT_EQ(remaining(dir / "ntfs"), Names{});
+}
+
+// There, a file copied in today with its old write time kept is not taken for
+// created on that old date.
+TEST_F(Fault, OnAFileSystemWithoutBirthTimesACopiedInFileIsNotCreatedEarly)
+{
+    const CaseBlindMount ntfs(dir);
+    if (!ntfs.mounted())
+        GTEST_SKIP() << ntfs.reason();
+    makeFile(ntfs / "copied.log", 40); // as cp -p leaves it
+    EXPECT_EQ(run({"-C", "ntfs/copied.log"}).out,
+              banner + cp850("Suche Dateien, deren Erstellung mind. 31 Tage zurück liegt.\n")
+                  + patternHeader("ntfs/copied.log") + noneOld);
+    EXPECT_EQ(remaining(dir / "ntfs"), Names{"copied.log"});
 }
 
 struct NoFilesCase {

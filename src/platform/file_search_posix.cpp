@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,6 +75,12 @@ bool lookUp(int directoryFd, const char* name, unsigned wanted, struct statx& st
     return statx(directoryFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, wanted, &status) == 0;
 }
 
+bool sameFile(const struct statx& a, const struct statx& b)
+{
+    return a.stx_ino == b.stx_ino && a.stx_dev_major == b.stx_dev_major
+           && a.stx_dev_minor == b.stx_dev_minor;
+}
+
 // The creation time of a file whose file system records no birth time. Copying
 // with the times kept (cp -p, tar, rsync -t, unzip) and touch -d set the last
 // write into the past, so the write time alone could make a file copied in today
@@ -117,8 +124,8 @@ void fillFromStatx(SearchState& search, const struct statx& status, const char* 
     std::strcpy(entry.name, name);
 }
 
-constexpr unsigned wantedStatus = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME
-                                  | STATX_MTIME | STATX_CTIME | STATX_BTIME;
+constexpr unsigned wantedStatus = STATX_TYPE | STATX_MODE | STATX_INO | STATX_NLINK | STATX_SIZE
+                                  | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
 
 // Fills entry from the status of the entry name; false when it has vanished or
 // cannot be examined.
@@ -128,6 +135,84 @@ bool fillFromStatus(SearchState& search, const char* name, FindEntry& entry)
     if (!lookUp(search.directoryFd, name, wantedStatus, status))
         return false;
     fillFromStatx(search, status, name, entry);
+    return true;
+}
+
+// Writes name into turned with the case of its ASCII letters turned; false when it
+// has no such letter.
+bool turnCase(const char* name, char* turned)
+{
+    bool letter = false;
+    for (; *name != '\0'; ++name, ++turned) {
+        const char c = *name;
+        const bool isLetter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        letter = letter || isLetter;
+        *turned = isLetter ? static_cast<char>(c ^ 0x20) : c; // 'a' ^ 0x20 is 'A
+    }
+    *turned = '\0';
+    return letter;
+}
+
+// Reads the directory for the spelling under which found is stored, when it differs
+// from entry's name in the case of ASCII letters only. An entry spelled exactly as
+// asked wins: on a file system where case counts, a hard link may differ in case.
+void readStoredSpelling(DIR* directory, int directoryFd, const struct statx& found, FindEntry& entry)
+{
+    char stored[256] = "";
+    while (const dirent* listed = readdir(directory)) {
+        if (strcasecmp(listed->d_name, entry.name) != 0)
+            continue;
+        if (std::strcmp(listed->d_name, entry.name) == 0)
+            return;
+        struct statx status;
+        if (stored[0] == '\0' && lookUp(directoryFd, listed->d_name, STATX_INO, status)
+            && sameFile(status, found)) {
+            std::strcpy(stored, listed->d_name);
+            if (found.stx_nlink == 1)
+                break; // the file has no other name to find
+        }
+    }
+    if (stored[0] != '\0')
+        std::strcpy(entry.name, stored);
+}
+
+// On a file system that ignores case (vfat, NTFS), a name looked up directly may
+// reach a file stored under another spelling, and the listing must show the name
+// as stored. Where case counts, the name with its letters' case turned reaches
+// nothing (or another file) and that one lookup is all it costs; only where it
+// reaches the same file is the directory read. A directory that may be searched
+// but not read, and a difference in letters outside ASCII, leave the pattern's
+// spelling.
+void takeStoredSpelling(int directoryFd, const struct statx& found, FindEntry& entry)
+{
+    char turned[sizeof entry.name];
+    struct statx other;
+    if (!turnCase(entry.name, turned) || !lookUp(directoryFd, turned, STATX_INO, other)
+        || !sameFile(other, found))
+        return;
+    const int readable = openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (readable < 0)
+        return;
+    DIR* directory = fdopendir(readable);
+    if (directory == nullptr) {
+        close(readable);
+        return;
+    }
+    readStoredSpelling(directory, directoryFd, found, entry);
+    closedir(directory);
+}
+
+// Looks up the one file a pattern without wildcards names; false when it is not there.
+bool lookUpSingleName(SearchState& search, const char* name, FindEntry& entry)
+{
+    struct statx status;
+    if (!lookUp(search.directoryFd, name, wantedStatus, status))
+        return false;
+    fillFromStatx(search, status, name, entry);
+    if (!(entry.attributes & attributeDirectory)) {
+        takeStoredSpelling(search.directoryFd, status, entry);
+        std::strcpy(search.currentName, entry.name);
+    }
     return true;
 }
 
@@ -184,7 +269,7 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     // A name without wildcards is looked up directly instead of reading the whole
     // directory for it.
     if (singleName) {
-        if (fillFromStatus(search, namePattern, entry))
+        if (lookUpSingleName(search, namePattern, entry))
             return &search;
         close(search.directoryFd);
         return nullptr;
