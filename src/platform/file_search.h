@@ -3,6 +3,7 @@
 // console and the raw command line. One implementation file per platform.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // A point in time: seconds since 1970-01-01 00:00:00 UTC.
@@ -67,6 +68,14 @@ void closeSearch(SearchHandle search);
 // Prepares standard output once at start: its buffering, and whether the
 // program's texts go out in UTF-8.
 void openConsole();
+
+// True when the program's texts go out in UTF-8 instead of code page 850; fixed
+// by openConsole.
+[[nodiscard]] bool consoleTakesUtf8();
+
+// Hands bytes to standard output, in one piece. Where the console shows nothing
+// until it is flushed, they appear at once.
+void writeOut(const char* bytes, std::size_t length);
 
 // The process's command line as one text, where the platform hands it over
 // unsplit; nullptr where the arguments arrive split.

@@ -7,7 +7,7 @@
 
 #include "platform/file_search.h"
 
-#include "sweep/output.h"
+#include "platform/calendar_fields.h"
 
 #include <windows.h>
 
@@ -143,14 +143,16 @@ bool localDateTime(PointInTime time, LocalDateTime& local)
         return false;
     const __time64_t value = time;
     std::tm fields;
-    if (_localtime64_s(&fields, &value) != 0)
-        return false;
-    const int year = fields.tm_year + 1900;
-    if (year < 1970 || year > 9999)
-        return false;
-    local = LocalDateTime{year, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min};
-    return true;
+    return _localtime64_s(&fields, &value) == 0 && calendarFields(fields, local);
 }
+
+namespace {
+
+// True when every print has to reach the output at once: a console, which
+// buffers nothing by lines. Fixed by openConsole.
+bool flushEachPrint = false;
+
+} // namespace
 
 void openConsole()
 {
@@ -163,7 +165,19 @@ void openConsole()
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     DWORD mode;
     flushEachPrint = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
-    textsInUtf8 = false;
+}
+
+// A Windows console shows code page 850 as the tool writes it.
+bool consoleTakesUtf8()
+{
+    return false;
+}
+
+void writeOut(const char* bytes, std::size_t length)
+{
+    std::fwrite(bytes, 1, length, stdout);
+    if (flushEachPrint)
+        std::fflush(stdout);
 }
 
 const char* rawCommandLine()
