@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
         EncodingCase{"TerminalUnknownLocale", Sink::Terminal, {"LC_ALL=xx_YY.UTF-8"}, false},
         EncodingCase{"PipeUtf8", Sink::Pipe, {"LC_ALL=C.UTF-8"}, false},
         EncodingCase{"FileUtf8", Sink::File, {"LC_ALL=C.UTF-8"}, false}),
-    [](const testing::TestParamInfo<EncodingCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<EncodingCase>& test) { return std::string(test.param.name); });
 
 // The help screen is the longest text; on a UTF-8 terminal it reads as written,
 // and through a pipe it stays the same code page 850 bytes as without a locale.

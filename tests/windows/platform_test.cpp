@@ -172,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(Patterns, DirectoryPart, testing::Values(
     DirectoryCase{"\\\\server\\share\\*.log", 15},
     DirectoryCase{"1:*.log", 0},
     DirectoryCase{"", 0}),
-    [](const testing::TestParamInfo<DirectoryCase>& info) { return "Case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<DirectoryCase>& test) { return "Case" + std::to_string(test.index); });
 
 // Local dates in zones set through TZ, restored afterwards.
 class LocalTime : public testing::Test {
@@ -236,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(Zones, LocalDate, testing::Values(
     ZoneCase{"FirstMinuteWestOfUtc", "EST5", 5 * 3600 + 60, true, {1970, 1, 1, 0, 1}},
     ZoneCase{"NoTime", "GMT0", noTime, false, {}},
     ZoneCase{"Before1970", "GMT0", -86400, false, {}}),
-    [](const testing::TestParamInfo<ZoneCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<ZoneCase>& test) { return test.param.name; });
 
 TEST_F(LocalTime, TodayFollowsTheSameZone)
 {

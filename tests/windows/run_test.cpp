@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, Quoting, testing::Values(
     QuotingCase{"QuotedInsideTextOption", "-F=\"{}\\mein verzeichnis\\*.log\"", "{}\\mein verzeichnis\\*.log"},
     QuotingCase{"QuotedStretchThenBackslash", "\"mein verzeichnis\"\\*.log", "mein verzeichnis\\*.log"},
     QuotingCase{"QuotedWithSlash", "\"mein verzeichnis/a*\"", "mein verzeichnis/a*"}),
-    [](const testing::TestParamInfo<QuotingCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<QuotingCase>& test) { return test.param.name; });
 
 TEST_F(Run, RelativeAndDriveRelativePatterns)
 {
@@ -205,7 +205,7 @@ INSTANTIATE_TEST_SUITE_P(Zones, ZoneRun, testing::Values(
     ZoneRunCase{"Gmt", {"GMT0", 0}, "23:30", 0},
     ZoneRunCase{"MoscowNextDay", {"MSK-3", 3 * 3600}, "02:30", 1},
     ZoneRunCase{"NewYorkSameDay", {"EST5", -5 * 3600}, "18:30", 0}),
-    [](const testing::TestParamInfo<ZoneRunCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<ZoneRunCase>& test) { return test.param.name; });
 
 // Two quotes inside a quoted stretch give one and close the stretch, so the
 // blank after them separates: the tool splits its command line by these rules
