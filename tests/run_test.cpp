@@ -254,6 +254,19 @@ TEST_F(Run, PatternsTooLongForTheBufferAreRefusedWhole)
     EXPECT_TRUE(exists(dir / "x.log"));
 }
 
+// The refused pattern's start is shown whole characters only: a UTF-8 letter is
+// never split. Bytes that are not UTF-8 are shown as they are, 60 of them.
+TEST_F(Run, TheRefusalShowsTheStartOfThePatternWithoutSplittingACharacter)
+{
+    std::string letters = "y";
+    for (int i = 0; i < 100; ++i)
+        letters += "\xC3\xA4"; // ä, whose second byte would stand at the cut
+    const std::string latin1(210, '\xB0');
+    const std::string refusal = cp850("Suchmuster ist zu lang (über 199 Zeichen) und wird übersprungen: ");
+    EXPECT_EQ(run({"-Q", letters}).out, refusal + letters.substr(0, 59) + "...\n");
+    EXPECT_EQ(run({"-Q", latin1}).out, refusal + latin1.substr(0, 60) + "...\n");
+}
+
 // A file written late on a winter evening keeps its own date however the run is
 // judged: its UTC offset is the one of its own date, not of today.
 TEST_F(Run, LocalDatesUseTheOffsetOfTheFilesOwnDate)

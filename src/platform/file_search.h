@@ -15,6 +15,9 @@ inline constexpr PointInTime noTime = -1;
 inline constexpr std::uint32_t attributeReadOnly = 0x01;
 inline constexpr std::uint32_t attributeDirectory = 0x10;
 
+// The size of an entry's name buffer: a name of at most 259 bytes and its end.
+inline constexpr std::size_t entryNameCapacity = 260;
+
 // One result of a directory search.
 struct FindEntry {
     std::uint32_t attributes; // bit 0x10 marks a directory
@@ -22,7 +25,7 @@ struct FindEntry {
     PointInTime accessTime;
     PointInTime writeTime;
     std::uint64_t size;
-    char name[260];
+    char name[entryNameCapacity]; // the name alone, without its directory
 };
 
 // Local calendar date and time of day.
