@@ -1,5 +1,4 @@
 #include "harness.h"
-#include "../expected_text.h"
 
 #include <windows.h>
 
@@ -9,6 +8,7 @@
 #include <ctime>
 
 const Zone testZone{"CET-1", 3600};
+const char* const reportLineEnd = "\r\n";
 
 namespace {
 
@@ -51,11 +51,6 @@ void removeTree(const std::string& directory)
 }
 
 } // namespace
-
-std::string windowsText(const std::string& utf8)
-{
-    return expectedText(utf8, "\r\n");
-}
 
 RunResult runFegaus(const std::string& arguments, const std::string& cwd, const Zone& zone)
 {
@@ -121,6 +116,11 @@ TempDir::~TempDir()
     removeTree(path_);
 }
 
+std::string TempDir::operator/(const std::string& name) const
+{
+    return path_ + "\\" + name;
+}
+
 std::int64_t todayIn(const Zone& zone)
 {
     FILETIME clock;
@@ -134,6 +134,16 @@ std::int64_t todayIn(const Zone& zone)
 std::int64_t localTimeDaysAgo(int daysAgo, int hour, int minute, const Zone& zone)
 {
     return (todayIn(zone) - daysAgo) * 86400 + hour * 3600 + minute * 60 - zone.offset;
+}
+
+std::int64_t noonDaysAgo(int daysAgo)
+{
+    return localTimeDaysAgo(daysAgo, 12, 0);
+}
+
+std::string dateDaysAgo(int daysAgo)
+{
+    return dateText(todayIn(testZone) - daysAgo);
 }
 
 std::string dateText(std::int64_t day)
