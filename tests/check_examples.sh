@@ -81,7 +81,7 @@ for name in cron systemd; do
     if [ $name = cron ]; then command=$cron_command; else command=$service_command; fi
     [[ $command == *"\"$pattern\""* ]] || fail "the $name example sweeps another pattern than $pattern"
     command=${command/"$pattern"/$scratch/*.log}
-    command=$root$command
+    command="'$root$program'${command#"$program"}"
     rm -rf "${scratch:?}"/*
     touch -d "40 days ago" "$scratch/old.log" "$scratch/old.txt"
     touch "$scratch/new.log"
