@@ -55,6 +55,9 @@ void closeSearch(SearchHandle search);
 // it is gone, -1 when the platform refused (read-only, in use, gone, no right).
 // Where the platform allows, the file is removed relative to the directory the
 // search holds open, so that no path is resolved again after the search found it.
+// Where a listed name may stand for another file (a code page's look-alikes), the
+// entry is removed by the exact name the search holds, and path only has to end
+// in the name as listed.
 [[nodiscard]] int removeFile(SearchHandle search, const char* path);
 
 // How many leading characters of the pattern name its directory, separator
