@@ -29,25 +29,28 @@ FILETIME fileTimeOf(std::int64_t seconds)
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-void removeTree(const std::string& directory)
+// Removes a directory and everything in it through the wide functions on
+// verbatim paths, so that names the ANSI code page cannot hold, and names
+// ending in a dot or a blank, go too.
+void removeTree(const std::wstring& directory)
 {
-    WIN32_FIND_DATAA data;
-    const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    const HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &data);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            const std::string path = directory + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const std::wstring path = directory + L"\\" + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 removeTree(path);
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &data));
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &data));
         FindClose(search);
     }
-    RemoveDirectoryA(directory.c_str());
+    RemoveDirectoryW(directory.c_str());
 }
 
 } // namespace
@@ -113,7 +116,9 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    removeTree(path_);
+    wchar_t wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, path_.c_str(), -1, wide, MAX_PATH) > 0)
+        removeTree(std::wstring(L"\\\\?\\") + wide);
 }
 
 std::string TempDir::operator/(const std::string& name) const

@@ -78,22 +78,13 @@ std::string ansiFormBySystem(const std::wstring& name)
     return found;
 }
 
-std::int64_t noonDaysAgo(int daysAgo)
-{
-    return localTimeDaysAgo(daysAgo, 12, 0);
-}
-
 // The report from the pattern's header on: header, listing and count lines of
 // one pattern whose one old file, written at noon daysAgo days back, was removed.
 std::string deletedOneReport(const std::string& pattern, int daysAgo, unsigned size,
                              const std::string& listed)
 {
-    char start[64];
-    std::snprintf(start, sizeof start, "DEL %s 12:00  %5d %10u ",
-                  dateText(todayIn(testZone) - daysAgo).c_str(), daysAgo, size);
-    return windowsText("\n\nDateipfad: " + pattern + "\n\n"
-                       + "    Datum (Änderung)   Tage       Byte Dateiname\n" + start + listed + "\n"
-                       + "    1 Datei ist älter als 30 Tage.\n    1 Datei gelöscht.\n\n");
+    return patternHeader(pattern) + listingHeader() + noonRow("DEL", daysAgo, size, listed)
+           + countLines(1, 1, 0, 30);
 }
 
 std::string fromPatternHeader(const std::string& out)
@@ -115,10 +106,6 @@ protected:
 
     void TearDown() override
     {
-        // The harness clears its directories through ANSI names; what a failed
-        // case left behind under a tricky name is removed here by its own.
-        for (const std::wstring& path : made)
-            DeleteFileW(verbatim(path).c_str());
         if (todayIn(testZone) != startDay)
             GTEST_SKIP() << "the run crossed midnight";
     }
@@ -128,11 +115,9 @@ protected:
     void make(const std::wstring& path, int daysAgo, unsigned size)
     {
         makeWideFile(path, noonDaysAgo(daysAgo), size);
-        made.push_back(path);
     }
 
     TempDir root;
-    std::vector<std::wstring> made;
     std::int64_t startDay = 0;
 };
 
@@ -176,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(CodePageLookAlikes, LookAlike, testing::Values(
     LookAlikeCase{"DivisionSlashIntoSubdirectory", L"x\u2215y.log", L"logs\\x\\y.log", "x/y.log"},
     LookAlikeCase{"FullwidthDotsAndBackslashOneLevelUp", L"\uFF0E\uFF0E\uFF3Cvictim.log",
                   L"victim.log", "..\\victim.log"}),
-    [](const testing::TestParamInfo<LookAlikeCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<LookAlikeCase>& test) { return test.param.name; });
 
 // Trailing dots and blanks: the system drops them from a name it is given, so
 // "x.log." given back would be "x.log". Listed and removed, they stay whole.
@@ -210,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(DotsAndBlanks, Trailing, testing::Values(
     TrailingCase{"Dot", L"x.log.", "x.log."},
     TrailingCase{"Blank", L"x.log ", "x.log "},
     TrailingCase{"DotsAndBlanks", L"x.log. .", "x.log. ."}),
-    [](const testing::TestParamInfo<TrailingCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<TrailingCase>& test) { return test.param.name; });
 
 // However the directory is written, the removal goes to the directory the search
 // read: relative, drive-relative, with "." and "..", a trailing dot, a slash.
@@ -253,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(Patterns, DirectoryForm, testing::Values(
     DirectoryFormCase{"DotsInside", "logs\\sub", ".\\..\\sub\\..\\x*"},
     DirectoryFormCase{"TrailingDotOnDirectory", ".", "logs.\\x*"},
     DirectoryFormCase{"Slash", ".", "logs/x*"}),
-    [](const testing::TestParamInfo<DirectoryFormCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<DirectoryFormCase>& test) { return test.param.name; });
 
 // The listed form of a name longer than a row's name may be is cut after a whole
 // character and closed by '*', which no file name holds, so that it never reads
@@ -315,7 +300,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ListedName, testing::Values(
                    repeated("\x93\xFA", 129) + "x", true},
     ListedNameCase{"DoubleByteCut", 932, repeated(L"\u65E5", 130),
                    repeated("\x93\xFA", 129) + "*", false}),
-    [](const testing::TestParamInfo<ListedNameCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<ListedNameCase>& test) { return test.param.name; });
 
 // The directory of the removals, as the search resolves the pattern; UNC and
 // device forms included, which no test here can reach on a real share.
@@ -367,7 +352,7 @@ INSTANTIATE_TEST_SUITE_P(Patterns, RemovalDirectory, testing::Values(
     RemovalDirectoryCase{"Relative", L"*.log", L"\\\\?\\{cwd}\\"},
     RemovalDirectoryCase{"DriveRelative", L"{drive}*.log", L"\\\\?\\{cwd}\\"},
     RemovalDirectoryCase{"NoName", L"C:\\logs\\", L""}),
-    [](const testing::TestParamInfo<RemovalDirectoryCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<RemovalDirectoryCase>& test) { return test.param.name; });
 
 // The removal takes the entry the search delivered last, and only when the path
 // given names it: never another file, never after the search ended.
