@@ -11,6 +11,18 @@ string(REGEX REPLACE ".*FEGAUS_MAKER_NAME \"([^\"]*)\".*" "\\1" FEGAUS_MAKER_NAM
 string(REGEX REPLACE ".*FEGAUS_WEB_ADDRESS \"([^\"]*)\".*" "\\1" FEGAUS_WEB_ADDRESS "${fegaus_maker_lines}")
 string(REGEX REPLACE "^[a-z]+://([^/]*).*" "\\1" fegaus_web_host "${FEGAUS_WEB_ADDRESS}")
 
+# The licence is kept once, in LICENSE; its copyright holder must be the maker
+# the program names, so that the two cannot drift apart.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE fegaus_license)
+if(NOT fegaus_license MATCHES "\nCopyright \\(c\\) ([0-9, -]+) ([^\n]+)\n")
+    message(FATAL_ERROR "LICENSE has no line \"Copyright (c) <years> <holder>\"")
+endif()
+set(fegaus_copyright_years "${CMAKE_MATCH_1}")
+if(NOT CMAKE_MATCH_2 STREQUAL FEGAUS_MAKER_NAME)
+    message(FATAL_ERROR "LICENSE names \"${CMAKE_MATCH_2}\" as copyright holder, "
+                        "src/app/maker.h \"${FEGAUS_MAKER_NAME}\"")
+endif()
+
 set(CPACK_PACKAGE_NAME fegaus)
 set(CPACK_PACKAGE_VENDOR "${FEGAUS_MAKER_NAME}")
 set(CPACK_PACKAGE_CONTACT "${FEGAUS_MAKER_NAME} <info@${fegaus_web_host}>")
@@ -25,6 +37,9 @@ read-only files, and never enters subdirectories. Every run prints a German
 report; a quiet mode prints only failed deletions, which suits cron jobs and
 systemd timers.")
 set(CPACK_STRIP_FILES ON)
+# Directories the installation creates are 755 whatever the umask of the build.
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 if(WIN32)
     # One folder with the program and its read-me, both at the top.
@@ -32,43 +47,81 @@ if(WIN32)
                    ${CMAKE_CURRENT_BINARY_DIR}/LIESMICH.txt @ONLY NEWLINE_STYLE CRLF)
     configure_file(${PROJECT_SOURCE_DIR}/contrib/windows/fegaus-taeglich.cmd
                    ${CMAKE_CURRENT_BINARY_DIR}/fegaus-taeglich.cmd @ONLY NEWLINE_STYLE CRLF)
+    configure_file(${PROJECT_SOURCE_DIR}/LICENSE
+                   ${CMAKE_CURRENT_BINARY_DIR}/LIZENZ.txt @ONLY NEWLINE_STYLE CRLF)
     install(TARGETS fegaus RUNTIME DESTINATION .)
     install(FILES ${CMAKE_CURRENT_BINARY_DIR}/LIESMICH.txt ${CMAKE_CURRENT_BINARY_DIR}/fegaus-taeglich.cmd
+                  ${CMAKE_CURRENT_BINARY_DIR}/LIZENZ.txt
             DESTINATION .)
     set(CPACK_GENERATOR ZIP)
     set(CPACK_PACKAGE_FILE_NAME "fegaus-${PROJECT_VERSION}-win64")
 else()
     install(TARGETS fegaus RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-    # Manual pages go out compressed, as the system's own do; without gzip as
-    # they are, which man reads just as well.
+    # Manual pages and the changelog go out compressed, as the system's own do;
+    # without gzip as they are, which man and a reader manage just as well.
     find_program(FEGAUS_GZIP gzip)
-    set(fegaus_manuals "")
-    foreach(language IN ITEMS en de)
-        if(language STREQUAL "en")
-            set(source ${PROJECT_SOURCE_DIR}/man/fegaus.1)
-            set(section_dir ${CMAKE_INSTALL_MANDIR}/man1)
-        else()
-            set(source ${PROJECT_SOURCE_DIR}/man/${language}/fegaus.1)
-            set(section_dir ${CMAKE_INSTALL_MANDIR}/${language}/man1)
-        endif()
+    set(fegaus_compressed "")
+    function(fegaus_install_compressed source copy destination)
         if(FEGAUS_GZIP)
-            set(page ${CMAKE_CURRENT_BINARY_DIR}/man/${language}/fegaus.1)
-            # -n leaves name and time out, so the same page gives the same bytes.
-            add_custom_command(OUTPUT ${page}.gz
-                COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man/${language}
-                COMMAND ${CMAKE_COMMAND} -E copy ${source} ${page}
-                COMMAND ${FEGAUS_GZIP} -9 -n -f ${page}
+            get_filename_component(copy_dir ${copy} DIRECTORY)
+            file(RELATIVE_PATH shown ${PROJECT_SOURCE_DIR} ${source})
+            # -n leaves name and time out, so the same file gives the same bytes.
+            add_custom_command(OUTPUT ${copy}.gz
+                COMMAND ${CMAKE_COMMAND} -E make_directory ${copy_dir}
+                COMMAND ${CMAKE_COMMAND} -E copy ${source} ${copy}
+                COMMAND ${FEGAUS_GZIP} -9 -n -f ${copy}
                 DEPENDS ${source}
-                COMMENT "Compressing the manual page man/${language}/fegaus.1"
+                COMMENT "Compressing ${shown}"
                 VERBATIM)
-            list(APPEND fegaus_manuals ${page}.gz)
-            install(FILES ${page}.gz DESTINATION ${section_dir})
+            install(FILES ${copy}.gz DESTINATION ${destination})
+            set(fegaus_compressed ${fegaus_compressed} ${copy}.gz PARENT_SCOPE)
         else()
-            install(FILES ${source} DESTINATION ${section_dir})
+            get_filename_component(name ${copy} NAME)
+            install(FILES ${source} DESTINATION ${destination} RENAME ${name})
         endif()
-    endforeach()
-    add_custom_target(fegaus_manuals ALL DEPENDS ${fegaus_manuals})
+    endfunction()
+
+    fegaus_install_compressed(${PROJECT_SOURCE_DIR}/man/fegaus.1
+                              ${CMAKE_CURRENT_BINARY_DIR}/man/en/fegaus.1 ${CMAKE_INSTALL_MANDIR}/man1)
+    fegaus_install_compressed(${PROJECT_SOURCE_DIR}/man/de/fegaus.1
+                              ${CMAKE_CURRENT_BINARY_DIR}/man/de/fegaus.1 ${CMAKE_INSTALL_MANDIR}/de/man1)
+
+    # The documentation a Debian system expects of every package, in
+    # share/doc/fegaus: the changelog, and the licence in the machine-readable
+    # copyright format, both naming the maker from src/app/maker.h.
+    file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/deb/changelog.in fegaus_changelog_top LIMIT_COUNT 1)
+    if(NOT fegaus_changelog_top MATCHES "^fegaus \\(${PROJECT_VERSION}\\) ")
+        message(FATAL_ERROR "cmake/deb/changelog.in does not begin with version ${PROJECT_VERSION}: "
+                            "${fegaus_changelog_top}")
+    endif()
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/deb/changelog.in ${CMAKE_CURRENT_BINARY_DIR}/deb/changelog @ONLY)
+    fegaus_install_compressed(${CMAKE_CURRENT_BINARY_DIR}/deb/changelog
+                              ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog ${CMAKE_INSTALL_DOCDIR})
+
+    # The licence's text after its copyright line, as one field of the
+    # copyright file: every line indented by a blank, empty lines as " .".
+    string(FIND "${fegaus_license}" "Permission is hereby granted" license_start)
+    string(SUBSTRING "${fegaus_license}" ${license_start} -1 fegaus_license_text)
+    string(STRIP "${fegaus_license_text}" fegaus_license_text)
+    string(REPLACE "\n\n" "\n.\n" fegaus_license_text "${fegaus_license_text}")
+    string(REPLACE "\n" "\n " fegaus_license_text " ${fegaus_license_text}")
+    configure_file(${PROJECT_SOURCE_DIR}/cmake/deb/copyright.in ${CMAKE_CURRENT_BINARY_DIR}/deb/copyright @ONLY)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/deb/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    add_custom_target(fegaus_documentation ALL DEPENDS ${fegaus_compressed})
+
+    # The cron and systemd examples, in share/doc/fegaus/examples. They name
+    # the program as the package installs it, /usr/bin/fegaus; an installation
+    # under another prefix (cmake --install: /usr/local) gets copies naming its
+    # own bin directory instead. The prefix is known only when installing, so
+    # the copies are made then.
+    install(CODE "
+        set(fegaus_examples_source \"${PROJECT_SOURCE_DIR}/contrib\")
+        set(fegaus_examples_stage \"${CMAKE_CURRENT_BINARY_DIR}/examples\")
+        set(fegaus_examples cron/fegaus systemd/fegaus-sweep.service systemd/fegaus-sweep.timer)
+        set(fegaus_bindir \"${CMAKE_INSTALL_BINDIR}\")
+        set(fegaus_docdir \"${CMAKE_INSTALL_DOCDIR}\")")
+    install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/install_examples.cmake)
 
     set(CPACK_GENERATOR DEB)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

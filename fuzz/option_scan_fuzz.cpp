@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int count = static_cast<int>(args.size());
 
     runSettings = RunSettings{0, TimeBasis::LastWrite, false, false, {}};
-    const ScanResult scan = scanOptions(count, args.data());
-    settleSettings();
+    const ScanResult scan = scanOptions(count, args.data(), 0);
+    settleQuietAndLimit();
 
     FUZZ_CHECK(runSettings.maxAgeDays >= 1);
     FUZZ_CHECK(std::memchr(runSettings.pattern, '\0', sizeof runSettings.pattern) != nullptr);
@@ -77,13 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The last -F decides: its text whole when it fits, else refused and no pattern.
     if (lastText == nullptr) {
         FUZZ_CHECK(runSettings.pattern[0] == '\0');
-        FUZZ_CHECK(scan.refusedTextOption == nullptr);
+        FUZZ_CHECK(scan.tooLongTextOption == nullptr);
     } else if (const std::string text = withoutQuotes(lastText->substr(3)); text.size() <= 199) {
         FUZZ_CHECK(text == runSettings.pattern);
-        FUZZ_CHECK(scan.refusedTextOption == nullptr);
+        FUZZ_CHECK(scan.tooLongTextOption == nullptr);
     } else {
         FUZZ_CHECK(runSettings.pattern[0] == '\0');
-        FUZZ_CHECK(scan.refusedTextOption == lastText->c_str());
+        FUZZ_CHECK(scan.tooLongTextOption == lastText->c_str());
     }
     return 0;
 }

@@ -15,7 +15,7 @@ namespace {
 RunResult runAt(const std::string& localTime, std::vector<std::string> args, const std::string& cwd)
 {
     args.insert(args.begin(), {localTime, FEGAUS_EXE});
-    return runFegaus(args, cwd, {}, "/usr/bin/faketime");
+    return runFegaus(args, {.cwd = cwd, .launcher = "/usr/bin/faketime"});
 }
 
 class Calendar : public testing::Test {
@@ -108,7 +108,7 @@ TEST_F(Calendar, TodayAndFileDatesFollowTheSameZone)
 {
     file("a.log", 1773529140); // 2026-03-14 22:59 UTC, 23:59 CET
     const RunResult utc = runFegaus({"2026-03-15 00:30:00", FEGAUS_EXE, "-T", "-L=1", "*.log"},
-                                    dir.path(), {"TZ=UTC0"}, "/usr/bin/faketime");
+                                    {.cwd = dir.path(), .env = {"TZ=UTC0"}, .launcher = "/usr/bin/faketime"});
     EXPECT_TRUE(has(utc.out, "TST 14.03.2026 22:59      1          1 a.log\n")) << utc.out;
 }
 

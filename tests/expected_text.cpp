@@ -1,5 +1,7 @@
 #include "expected_text.h"
 
+#include <cstdio>
+
 namespace {
 
 // The code page 850 byte of the two-byte UTF-8 letter at utf8[at], or 0 when
@@ -14,6 +16,12 @@ char cp850Letter(const std::string& utf8, std::size_t at)
         if (utf8.compare(at, 2, letter.from) == 0)
             return letter.to;
     return 0;
+}
+
+// "Datei" or "Dateien" after the count, as the count lines write it.
+std::string files(int count)
+{
+    return std::to_string(count) + (count == 1 ? " Datei" : " Dateien");
 }
 
 } // namespace
@@ -32,4 +40,80 @@ std::string expectedText(const std::string& utf8, const char* lineEnd)
         }
     }
     return out;
+}
+
+std::string banner(const char* lineEnd)
+{
+    return expectedText("\n"
+                        "--------------------------------------------\n"
+                        "|   FEGAUS   Löschen alter (Log-)Dateien   |\n"
+                        "|          https://fegaus.example.org      |\n"
+                        "--------------------------------------------\n\n",
+                        lineEnd);
+}
+
+std::string headline(int days, const char* basis, const char* lineEnd)
+{
+    return expectedText("Suche Dateien, deren " + std::string(basis) + " mind. " + std::to_string(days)
+                            + " Tage zurück liegt.\n",
+                        lineEnd);
+}
+
+std::string testRunLine(const char* lineEnd)
+{
+    return expectedText("\n--- Testlauf ohne Löschen von Dateien ---\n\n", lineEnd);
+}
+
+std::string patternHeader(const std::string& pattern, const char* lineEnd)
+{
+    return expectedText("\n\nDateipfad: ", lineEnd) + pattern + expectedText("\n\n", lineEnd);
+}
+
+std::string nothingFound(const char* lineEnd)
+{
+    return expectedText("Keine Dateien gefunden.\n\n\n", lineEnd);
+}
+
+std::string listingHeader(const char* column, const char* lineEnd)
+{
+    return expectedText("    Datum " + std::string(column) + " Tage       Byte Dateiname\n", lineEnd);
+}
+
+std::string row(const char* status, const std::string& date, const std::string& time, long long age,
+                        unsigned long long size, const std::string& name, const char* lineEnd)
+{
+    char columns[64];
+    std::snprintf(columns, sizeof columns, "%s %s %s  %5lld %10llu ", status, date.c_str(), time.c_str(), age,
+                  size);
+    return columns + name + lineEnd;
+}
+
+std::string noonRow(const char* status, int daysAgo, unsigned long long size, const std::string& name)
+{
+    return row(status, dateDaysAgo(daysAgo), "12:00", daysAgo, size, name);
+}
+
+std::string countLines(int found, int deleted, int failed, int days, const char* lineEnd)
+{
+    const std::string limit = " älter als " + std::to_string(days) + " Tage.\n";
+    std::string out = found == 0   ? "    Keine Datei ist" + limit
+                      : found == 1 ? "    1 Datei ist" + limit
+                                   : "    " + files(found) + " sind" + limit;
+    if (deleted != 0)
+        out += "    " + files(deleted) + " gelöscht.\n\n";
+    if (failed != 0)
+        out += "    " + files(failed) + (failed == 1 ? " konnte" : " konnten") + " nicht gelöscht werden.\n\n";
+    return expectedText(out, lineEnd);
+}
+
+std::string summary(int patterns, int found, int deleted, int failed, int days, const char* lineEnd)
+{
+    return expectedText("\nZusammenfassung über " + std::to_string(patterns) + " Dateipfade:\n", lineEnd)
+           + countLines(found, deleted, failed, days, lineEnd);
+}
+
+std::string refusal(const std::string& shown, const char* lineEnd)
+{
+    return expectedText("Suchmuster ist zu lang (über 199 Zeichen) und wird übersprungen: ", lineEnd) + shown
+           + expectedText("...\n", lineEnd);
 }

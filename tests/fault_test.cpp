@@ -21,7 +21,6 @@
 
 #include <memory>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,51 +31,6 @@
 #include <vector>
 
 namespace {
-
-const std::string banner = cp850(
-    "\n"
-    "--------------------------------------------\n"
-    "|   FEGAUS   Löschen alter (Log-)Dateien   |\n"
-    "|          https://fegaus.example.org      |\n"
-    "--------------------------------------------\n\n");
-const std::string headline = cp850("Suche Dateien, deren letzter Schreibzugriff mind. 31 Tage zurück liegt.\n");
-const std::string testRunLine = cp850("\n--- Testlauf ohne Löschen von Dateien ---\n\n");
-const std::string listingHeader = cp850("    Datum (Änderung)   Tage       Byte Dateiname\n");
-const std::string nothingFound = "Keine Dateien gefunden.\n\n\n";
-const std::string noneOld = cp850("    Keine Datei ist älter als 31 Tage.\n");
-
-std::string patternHeader(const std::string& pattern)
-{
-    return "\n\nDateipfad: " + pattern + "\n\n";
-}
-
-std::string row(const char* status, int daysAgo, const std::string& name)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%s %s 12:00  %5d %10d ", status, dateDaysAgo(daysAgo).c_str(),
-                  daysAgo, 0);
-    return text + name + "\n";
-}
-
-// The count lines of a sweep that found, deleted and failed to delete so many.
-std::string countLines(int found, int deleted, int failed)
-{
-    std::string out = found == 0 ? noneOld
-                      : found == 1 ? cp850("    1 Datei ist älter als 31 Tage.\n")
-                                   : cp850("    " + std::to_string(found) + " Dateien sind älter als 31 Tage.\n");
-    if (deleted != 0)
-        out += cp850("    " + std::to_string(deleted) + (deleted == 1 ? " Datei" : " Dateien") + " gelöscht.\n\n");
-    if (failed != 0)
-        out += cp850("    " + std::to_string(failed) + (failed == 1 ? " Datei konnte" : " Dateien konnten")
-                     + " nicht gelöscht werden.\n\n");
-    return out;
-}
-
-std::string refusal(const std::string& pattern)
-{
-    return cp850("Suchmuster ist zu lang (über 199 Zeichen) und wird übersprungen: ") + pattern.substr(0, 60)
-           + "...\n";
-}
 
 // The report of one sweep whose rows come in the order the directory gives them:
 // head, then the rows in any order, then tail.
@@ -186,8 +140,8 @@ TEST_P(RefusedFile, IsListedAsFailedAndTheOthersGo)
     }
     const RunResult result = run({"*.log"});
     EXPECT_EQ(result.status, 0);
-    expectReport(result.out, banner + headline + patternHeader("*.log") + listingHeader,
-                 {row("DEL", 40, "a.log"), row("ERR", 40, "b.log"), row("DEL", 40, "c.log")},
+    expectReport(result.out, banner() + headline(31) + patternHeader("*.log") + listingHeader(),
+                 {noonRow("DEL", 40, 0, "a.log"), noonRow("ERR", 40, 0, "b.log"), noonRow("DEL", 40, 0, "c.log")},
                  countLines(3, 2, 1));
     EXPECT_EQ(remaining(dir.path()), (Names{"b.log", "young.log"}));
 }
@@ -208,8 +162,8 @@ TEST_F(Fault, ADirectoryThatRefusesRemovalsFailsEachFileAndTheWalkGoesOn)
     }
     const RunResult result = run({"-Q", "locked/*.log", "free.log"});
     EXPECT_EQ(result.status, 0);
-    expectReport(result.out, listingHeader, {row("ERR", 40, "a.log"), row("ERR", 40, "b.log")},
-                 countLines(0, 0, 2).substr(noneOld.size()));
+    expectReport(result.out, listingHeader(), {noonRow("ERR", 40, 0, "a.log"), noonRow("ERR", 40, 0, "b.log")},
+                 cp850("    2 Dateien konnten nicht gelöscht werden.\n\n"));
     EXPECT_EQ(remaining(dir.path()), (Names{"locked", "locked/a.log", "locked/b.log"}));
 }
 
@@ -218,10 +172,10 @@ TEST_F(Fault, AFileThatVanishesBeforeItsRemovalFailsAndTheWalkGoesOn)
     for (const char* name : {"a.log", "b.log", "c.log"})
         makeFile(dir / name, 40);
     const RunResult result =
-        runFegaus({"*.log"}, dir.path(), {"LD_PRELOAD=" FEGAUS_VANISH, "FEGAUS_TEST_VANISH=b.log"});
+        runFegaus({"*.log"}, {.cwd = dir.path(), .env = {"LD_PRELOAD=" FEGAUS_VANISH, "FEGAUS_TEST_VANISH=b.log"}});
     EXPECT_EQ(result.status, 0);
-    expectReport(result.out, banner + headline + patternHeader("*.log") + listingHeader,
-                 {row("DEL", 40, "a.log"), row("ERR", 40, "b.log"), row("DEL", 40, "c.log")},
+    expectReport(result.out, banner() + headline(31) + patternHeader("*.log") + listingHeader(),
+                 {noonRow("DEL", 40, 0, "a.log"), noonRow("ERR", 40, 0, "b.log"), noonRow("DEL", 40, 0, "c.log")},
                  countLines(3, 2, 1));
     EXPECT_EQ(remaining(dir.path()), Names{});
 }
@@ -275,12 +229,11 @@ TEST_P(SpecialFile, StaysAndIsNotCountedButALinkToItGoes)
     setWriteTime(dir / "link", noonDaysAgo(40));
     makeFile(dir / "old", 40);
 
-    EXPECT_EQ(run({"special"}).out, banner + headline + patternHeader("special") + noneOld);
+    EXPECT_EQ(run({"special"}).out, banner() + headline(31) + patternHeader("special") + countLines(0, 0, 0));
     const RunResult result = run({"*"});
     EXPECT_EQ(result.status, 0);
-    const auto linkRow = "DEL " + dateDaysAgo(40) + " 12:00     40          7 link\n";
-    expectReport(result.out, banner + headline + patternHeader("*") + listingHeader,
-                 {row("DEL", 40, "old"), linkRow}, countLines(2, 2, 0));
+    expectReport(result.out, banner() + headline(31) + patternHeader("*") + listingHeader(),
+                 {noonRow("DEL", 40, 0, "old"), noonRow("DEL", 40, 7, "link")}, countLines(2, 2, 0));
     EXPECT_EQ(remaining(dir.path()), Names{"special"});
 }
 
@@ -355,8 +308,8 @@ TEST_P(SearchOnlyDirectory, AFileNamedInFullIsFoundThere)
     const RunResult result = runAsNobody(tool, {"box/old.log"}, dir.path());
     EXPECT_EQ(result.status, 0);
     const bool removed = GetParam().removable;
-    EXPECT_EQ(result.out, banner + headline + patternHeader("box/old.log") + listingHeader
-                              + row(removed ? "DEL" : "ERR", 40, "old.log")
+    EXPECT_EQ(result.out, banner() + headline(31) + patternHeader("box/old.log") + listingHeader()
+                              + noonRow(removed ? "DEL" : "ERR", 40, 0, "old.log")
                               + countLines(1, removed ? 1 : 0, removed ? 0 : 1));
     EXPECT_EQ(remaining(dir.path()), removed ? Names{"box"} : (Names{"box", "box/old.log"}));
 }
@@ -368,8 +321,9 @@ TEST_F(Fault, ANameIsListedAsAskedBesideALinkDifferingInCase)
     makeFile(dir / "app.log", 40);
     ASSERT_EQ(link((dir / "app.log").c_str(), (dir / "APP.LOG").c_str()), 0);
     for (const char* name : {"app.log", "APP.LOG"}) {
-        EXPECT_EQ(run({"-T", name}).out, banner + testRunLine + headline + patternHeader(name) + listingHeader
-                                             + row("TST", 40, name) + countLines(1, 0, 0));
+        EXPECT_EQ(run({"-T", name}).out, banner() + testRunLine() + headline(31) + patternHeader(name)
+                                             + listingHeader() + noonRow("TST", 40, 0, name)
+                                             + countLines(1, 0, 0));
     }
 }
 
@@ -392,8 +346,8 @@ public:
             reason_ = "mkntfs (Debian package ntfs-3g) is missing or failed";
             return;
         }
-        if (std::system(("lowntfs-3g -o ignore_case '" + image_ + "' '" + point_ + "' >/dev/null 2>&1").c_str())
-            != 0) {
+        const std::string mount = "lowntfs-3g -o ignore_case '" + image_ + "' '" + point_ + "'";
+        if (std::system((mount + " >/dev/null 2>&1").c_str()) != 0) {
             reason_ = "lowntfs-3g cannot mount here (no FUSE?)";
             return;
         }
@@ -434,13 +388,13 @@ TEST_F(Fault, OnAFileSystemIgnoringCaseAFileIsListedAsStored)
     const std::string stored = *listed.begin();
     ASSERT_NE(stored, "APP.LOG");
 
-    EXPECT_EQ(run({"-T", "ntfs/APP.*"}).out, banner + testRunLine + headline + patternHeader("ntfs/APP.*")
-                                                 + nothingFound);
-    EXPECT_EQ(run({"-T", "ntfs/APP.LOG"}).out, banner + testRunLine + headline + patternHeader("ntfs/APP.LOG")
-                                                   + listingHeader + row("TST", 40, stored)
-                                                   + countLines(1, 0, 0));
-    EXPECT_EQ(run({"ntfs/APP.LOG"}).out, banner + headline + patternHeader("ntfs/APP.LOG") + listingHeader
-                                             + row("DEL", 40, stored) + countLines(1, 1, 0));
+    const std::string head = banner() + testRunLine() + headline(31);
+    EXPECT_EQ(run({"-T", "ntfs/APP.*"}).out, head + patternHeader("ntfs/APP.*") + nothingFound());
+    EXPECT_EQ(run({"-T", "ntfs/APP.LOG"}).out, head + patternHeader("ntfs/APP.LOG") + listingHeader()
+                                                   + noonRow("TST", 40, 0, stored) + countLines(1, 0, 0));
+    EXPECT_EQ(run({"ntfs/APP.LOG"}).out, banner() + headline(31) + patternHeader("ntfs/APP.LOG")
+                                             + listingHeader() + noonRow("DEL", 40, 0, stored)
+                                             + countLines(1, 1, 0));
     EXPECT_EQ(remaining(dir / "ntfs"), Names{});
 }
 
@@ -453,8 +407,7 @@ TEST_F(Fault, OnAFileSystemWithoutBirthTimesACopiedInFileIsNotCreatedEarly)
         GTEST_SKIP() << ntfs.reason();
     makeFile(ntfs / "copied.log", 40); // as cp -p leaves it
     EXPECT_EQ(run({"-C", "ntfs/copied.log"}).out,
-              banner + cp850("Suche Dateien, deren Erstellung mind. 31 Tage zurück liegt.\n")
-                  + patternHeader("ntfs/copied.log") + noneOld);
+              banner() + headline(31, "Erstellung") + patternHeader("ntfs/copied.log") + countLines(0, 0, 0));
     EXPECT_EQ(remaining(dir / "ntfs"), Names{"copied.log"});
 }
 
@@ -490,8 +443,8 @@ TEST_P(PatternNamingNoFile, RemovesNothing)
     const Names before = remaining(dir.path());
     const RunResult result = run({GetParam().pattern});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, banner + headline + patternHeader(GetParam().pattern)
-                              + (GetParam().searchFindsSomething ? noneOld : nothingFound));
+    EXPECT_EQ(result.out, banner() + headline(31) + patternHeader(GetParam().pattern)
+                              + (GetParam().searchFindsSomething ? countLines(0, 0, 0) : nothingFound()));
     EXPECT_EQ(remaining(dir.path()), before);
 }
 
@@ -525,11 +478,11 @@ TEST_P(LoneWildcard, SweepsTheCurrentDirectoryAndNothingBelow)
     std::vector<std::string> rows;
     Names left{"b", "d", "d/old", "d/e", "a", ".hidden", "c.log"};
     for (const std::string& name : GetParam().deleted) {
-        rows.push_back(row("DEL", 40, name));
+        rows.push_back(noonRow("DEL", 40, 0, name));
         left.erase(name);
     }
     const int count = static_cast<int>(rows.size());
-    expectReport(result.out, banner + headline + patternHeader(GetParam().pattern) + listingHeader, rows,
+    expectReport(result.out, banner() + headline(31) + patternHeader(GetParam().pattern) + listingHeader(), rows,
                  countLines(count, count, 0));
     EXPECT_EQ(remaining(dir.path()), left);
 }
@@ -553,13 +506,11 @@ TEST_F(Fault, LinksGoThemselvesAndTheirTargetsStayUntouched)
     link(elsewhere / "subdir", "todir.log", 50);
     const RunResult result = run({"*.log"});
     EXPECT_EQ(result.status, 0);
+    // A link's size is the length of the path it holds.
     const auto linkRow = [&](const char* name, const std::string& target) {
-        char text[64];
-        std::snprintf(text, sizeof text, "DEL %s 12:00  %5d %10zu %s\n", dateDaysAgo(50).c_str(), 50,
-                      target.size(), name);
-        return std::string(text);
+        return noonRow("DEL", 50, target.size(), name);
     };
-    expectReport(result.out, banner + headline + patternHeader("*.log") + listingHeader,
+    expectReport(result.out, banner() + headline(31) + patternHeader("*.log") + listingHeader(),
                  {linkRow("toold.log", elsewhere / "old.txt"),
                   linkRow("toreadonly.log", elsewhere / "readonly.txt"),
                   linkRow("dangling.log", elsewhere / "nowhere")},
@@ -604,16 +555,14 @@ TEST_P(AwkwardName, IsFoundByItsNameAndByAWildcardAndRemovedAlone)
     const std::string pattern = "./" + name;
     const RunResult byName = run({"-T", "none", pattern});
     const std::string sweep = pattern.size() <= 199
-                                  ? patternHeader(pattern) + listingHeader + row("TST", 40, name) + countLines(1, 0, 0)
-                                  : refusal(pattern);
-    EXPECT_EQ(byName.out, banner + testRunLine + headline + patternHeader("none") + nothingFound + sweep
-                              + cp850(pattern.size() <= 199 ? "\nZusammenfassung über 2 Dateipfade:\n"
-                                                            : "")
-                              + (pattern.size() <= 199 ? countLines(1, 0, 0) : ""));
+                                  ? patternHeader(pattern) + listingHeader() + noonRow("TST", 40, 0, name) + countLines(1, 0, 0)
+                                  : refusal(pattern.substr(0, 60));
+    EXPECT_EQ(byName.out, banner() + testRunLine() + headline(31) + patternHeader("none") + nothingFound() + sweep
+                              + (pattern.size() <= 199 ? summary(2, 1, 0, 0) : ""));
 
     const RunResult byWildcard = run({"*"});
     EXPECT_EQ(byWildcard.status, 0);
-    EXPECT_EQ(byWildcard.out, banner + headline + patternHeader("*") + listingHeader + row("DEL", 40, name)
+    EXPECT_EQ(byWildcard.out, banner() + headline(31) + patternHeader("*") + listingHeader() + noonRow("DEL", 40, 0, name)
                                   + countLines(1, 1, 0));
     EXPECT_EQ(remaining(dir.path()), neighbour);
 }
@@ -645,61 +594,16 @@ TEST_P(PatternLength, FitsWholeOrIsRefusedWholeNeverCut)
     const RunResult result = run({GetParam().asTextOption ? "-F=" + pattern : pattern});
     EXPECT_EQ(result.status, 0);
     if (pattern.size() <= 199) {
-        EXPECT_EQ(result.out, banner + headline + patternHeader(pattern) + listingHeader + row("DEL", 40, "x.log")
+        EXPECT_EQ(result.out, banner() + headline(31) + patternHeader(pattern) + listingHeader() + noonRow("DEL", 40, 0, "x.log")
                                   + countLines(1, 1, 0));
         EXPECT_EQ(remaining(dir.path()), (Names{"x.lo"}));
     } else {
-        EXPECT_EQ(result.out, banner + headline + refusal(pattern));
+        EXPECT_EQ(result.out, banner() + headline(31) + refusal(pattern.substr(0, 60)));
         EXPECT_EQ(remaining(dir.path()), (Names{"x.lo", "x.log"}));
     }
 }
 
 namespace {
-
-// Where the tool's standard output goes in an output fault.
-enum class Sink { FullDevice, PipeClosedAfterOneByte };
-
-void PrintTo(Sink sink, std::ostream* out)
-{
-    *out << (sink == Sink::FullDevice ? "FullDevice" : "PipeClosedAfterOneByte");
-}
-
-// Runs the tool in cwd with its standard output going to sink, SIGPIPE in its
-// default state as a shell leaves it; the exit status, 128 + signal when a
-// signal ended it, or -1 when it had not ended after a minute.
-int runIntoSink(const std::vector<std::string>& args, const std::string& cwd, Sink sink)
-{
-    int pipeFds[2] = {-1, -1};
-    if (sink == Sink::PipeClosedAfterOneByte && pipe(pipeFds) != 0)
-        return -2;
-    const pid_t child = fork();
-    if (child == 0) {
-        const int out = sink == Sink::FullDevice ? open("/dev/full", O_WRONLY) : pipeFds[1];
-        if (out < 0 || dup2(out, STDOUT_FILENO) < 0 || chdir(cwd.c_str()) != 0)
-            _exit(126);
-        if (pipeFds[0] >= 0)
-            close(pipeFds[0]);
-        std::signal(SIGPIPE, SIG_DFL);
-        setenv("TZ", testZone, 1);
-        execTool(args);
-    }
-    if (pipeFds[0] >= 0) {
-        close(pipeFds[1]);
-        char first;
-        (void)!read(pipeFds[0], &first, 1);
-        close(pipeFds[0]);
-    }
-    int status = 0;
-    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
-        if (waited == 6000) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            return -1;
-        }
-        usleep(10000);
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 class OutputFault : public Fault, public testing::WithParamInterface<Sink> {};
 
@@ -716,6 +620,6 @@ TEST_P(OutputFault, DeletesEverythingAndEndsWithStatusZero)
     for (int i = 0; i < fileCount; ++i)
         makeFile(dir / ("file" + std::to_string(i) + ".log"), 40);
     makeFile(dir / "young.log", 2);
-    EXPECT_EQ(runIntoSink({"*.log", "none*", "*.log"}, dir.path(), GetParam()), 0);
+    EXPECT_EQ(runFegaus({"*.log", "none*", "*.log"}, {.cwd = dir.path(), .sink = GetParam()}).status, 0);
     EXPECT_EQ(remaining(dir.path()), (Names{"young.log"}));
 }

@@ -1,12 +1,15 @@
 #include "harness.h"
-#include "expected_text.h"
 
 #include <fcntl.h>
 #include <ftw.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +17,7 @@
 #include <stdexcept>
 
 const char* const testZone = "CET-1CEST,M3.5.0,M10.5.0/3";
+const char* const reportLineEnd = "\n";
 
 namespace {
 
@@ -24,20 +28,90 @@ const bool zoneSet = [] {
     return true;
 }();
 
+// The locale variables a run must not inherit from whoever started the tests.
+const char* const localeVariables[] = {"LC_ALL", "LC_CTYPE", "LANG", "LANGUAGE", "LC_MESSAGES"};
+
+// The two ends of the tool's standard output: the one the tool writes to, and
+// the one the test reads from (-1 where there is none).
+struct OutputEnds {
+    int write = -1;
+    int read = -1;
+    std::string file;
+};
+
+OutputEnds openSink(Sink sink, const std::string& cwd)
+{
+    OutputEnds ends;
+    int fds[2];
+    switch (sink) {
+    case Sink::Pipe:
+    case Sink::PipeClosedAfterOneByte:
+        if (pipe(fds) != 0)
+            throw std::runtime_error("pipe");
+        ends.read = fds[0];
+        ends.write = fds[1];
+        break;
+    case Sink::Terminal: {
+        // A raw terminal: its line end stays a line feed, so the bytes compare as written.
+        termios raw{};
+        cfmakeraw(&raw);
+        if (openpty(&ends.read, &ends.write, nullptr, &raw, nullptr) != 0)
+            throw std::runtime_error("openpty");
+        break;
+    }
+    case Sink::File:
+        ends.file = (cwd.empty() ? std::string(".") : cwd) + "/.report";
+        ends.write = open(ends.file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        break;
+    case Sink::FullDevice:
+        ends.write = open("/dev/full", O_WRONLY | O_CLOEXEC);
+        break;
+    }
+    if (ends.write < 0)
+        throw std::runtime_error("cannot open the output sink");
+    return ends;
+}
+
+// Everything that can be read from fd until its writer has gone; a terminal's
+// reading side reports an error instead of the end then, which ends it too.
+std::string readAll(int fd)
+{
+    std::string out;
+    char buffer[65536];
+    ssize_t got;
+    while ((got = read(fd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))
+        if (got > 0)
+            out.append(buffer, static_cast<std::size_t>(got));
+    return out;
+}
+
+// The child's end: 128 + signal when a signal ended it, -1 when it had not
+// ended after a minute (it is killed then).
+int waitForEnd(pid_t child)
+{
+    int status = 0;
+    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 6000) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return -1;
+        }
+        usleep(10000);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 } // namespace
+
+void PrintTo(Sink sink, std::ostream* out)
+{
+    static const char* const names[] = {"Pipe", "Terminal", "File", "FullDevice", "PipeClosedAfterOneByte"};
+    *out << names[static_cast<int>(sink)];
+}
 
 std::string cp850(const std::string& utf8)
 {
     return expectedText(utf8, "\n");
-}
-
-std::string expectedBanner()
-{
-    return cp850("\n"
-                 "--------------------------------------------\n"
-                 "|   FEGAUS   Löschen alter (Log-)Dateien   |\n"
-                 "|          https://fegaus.example.org      |\n"
-                 "--------------------------------------------\n\n");
 }
 
 void execTool(const std::vector<std::string>& args, const char* program)
@@ -52,35 +126,43 @@ void execTool(const std::vector<std::string>& args, const char* program)
     _exit(127);
 }
 
-RunResult runFegaus(const std::vector<std::string>& args, const std::string& cwd,
-                    const std::vector<std::string>& env, const char* launcher)
+RunResult runFegaus(const std::vector<std::string>& args, const RunOptions& options)
 {
     (void)zoneSet;
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        throw std::runtime_error("pipe");
+    const OutputEnds ends = openSink(options.sink, options.cwd);
     const pid_t child = fork();
     if (child == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        if (!cwd.empty() && chdir(cwd.c_str()) != 0)
+        dup2(ends.write, STDOUT_FILENO);
+        if (ends.read >= 0)
+            close(ends.read);
+        close(ends.write);
+        if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0)
             _exit(127);
+        std::signal(SIGPIPE, SIG_DFL);
+        for (const char* name : localeVariables)
+            unsetenv(name);
         setenv("TZ", testZone, 1);
-        for (const std::string& entry : env)
+        for (const std::string& entry : options.env)
             putenv(const_cast<char*>(entry.c_str()));
-        execTool(args, launcher);
+        execTool(args, options.launcher);
     }
-    close(pipeFds[1]);
-    RunResult result{{}, -1};
-    char buffer[65536];
-    ssize_t got;
-    while ((got = read(pipeFds[0], buffer, sizeof buffer)) > 0)
-        result.out.append(buffer, static_cast<std::size_t>(got));
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    close(ends.write);
+    RunResult result{.out = {}, .status = -1};
+    if (options.sink == Sink::PipeClosedAfterOneByte) {
+        char first;
+        (void)!read(ends.read, &first, 1);
+    } else if (ends.read >= 0) {
+        result.out = readAll(ends.read);
+    }
+    if (ends.read >= 0)
+        close(ends.read);
+    result.status = waitForEnd(child);
+    if (!ends.file.empty()) {
+        const int fd = open(ends.file.c_str(), O_RDONLY | O_CLOEXEC);
+        result.out = readAll(fd);
+        close(fd);
+        unlink(ends.file.c_str());
+    }
     return result;
 }
 
@@ -106,6 +188,11 @@ TempDir::~TempDir()
     nftw(
         path_.c_str(), [](const char* path, const struct stat*, int, FTW*) { return remove(path); },
         16, FTW_DEPTH | FTW_PHYS);
+}
+
+std::string TempDir::operator/(const std::string& name) const
+{
+    return path_ + "/" + name;
 }
 
 long long noonDaysAgo(int daysAgo)

@@ -1,8 +1,12 @@
 // Runs the built tool on real directories and captures its output byte for byte.
 #pragma once
 
+#include "expected_text.h"
+#include "temp_dir.h"
+
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -10,41 +14,41 @@
 // European time with its daylight-saving rules.
 extern const char* const testZone;
 
-// The German text as the tool writes it: code page 850 bytes for ä ö ü Ä ß. Kept
-// apart from the tool's own conversion, so that a mistake there cannot hide.
+// The German text as the tool writes it on Linux: code page 850 bytes for
+// ä ö ü Ä ß, lines ended by "\n".
 std::string cp850(const std::string& utf8);
 
-// The banner box that opens every report, as the tool writes it.
-std::string expectedBanner();
-
-struct RunResult {
-    std::string out;
-    int status;
+// Where the tool's standard output goes.
+enum class Sink {
+    Pipe,                   // a pipe, read to its end
+    Terminal,               // a raw pseudo-terminal, read to its end
+    File,                   // a file in the run's directory, read after the run
+    FullDevice,             // /dev/full, where every write fails
+    PipeClosedAfterOneByte, // a pipe whose reader goes away after the first byte
 };
 
-// Runs the tool with args in directory cwd (or the current one) and extra
-// environment entries; TZ is testZone unless env sets it. With a launcher, the
-// launcher runs instead and args go to it (the tool's path among them).
-RunResult runFegaus(const std::vector<std::string>& args, const std::string& cwd = "",
-                    const std::vector<std::string>& env = {}, const char* launcher = nullptr);
+void PrintTo(Sink sink, std::ostream* out);
+
+struct RunOptions {
+    std::string cwd{};              // the directory the tool runs in; the current one when empty
+    std::vector<std::string> env{}; // entries added to the environment, the locale's among them
+    Sink sink = Sink::Pipe;
+    const char* launcher = nullptr; // runs instead of the tool, with args (the tool's path among them)
+};
+
+struct RunResult {
+    std::string out; // everything the tool wrote, where the sink can be read
+    int status;      // the exit status; 128 + signal; -1 when it had not ended after a minute
+};
+
+// Runs the tool with args. The run gets TZ = testZone unless env sets it, no
+// locale variable but those env sets, and SIGPIPE in its default state, as a
+// shell leaves it.
+RunResult runFegaus(const std::vector<std::string>& args, const RunOptions& options = {});
 
 // In a child process: runs program (the tool unless given) with args; the child
 // ends with status 127 when it cannot be started.
 [[noreturn]] void execTool(const std::vector<std::string>& args, const char* program = nullptr);
-
-// A fresh directory, removed with everything in it at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 // Local noon of the day that lies daysAgo calendar days before today.
 long long noonDaysAgo(int daysAgo);
@@ -54,11 +58,6 @@ void makeFile(const std::string& path, int daysAgo, long long size = 0);
 
 // Sets the last write time of path to the given seconds (the link itself for links).
 void setWriteTime(const std::string& path, long long seconds);
-
-// "07.03.2007" for the day daysAgo days back.
-std::string dateDaysAgo(int daysAgo);
-
-bool exists(const std::string& path);
 
 // Today's day count in the test zone, to notice a test that ran across midnight.
 int todayStamp();
@@ -74,7 +73,7 @@ protected:
             GTEST_SKIP() << "the run crossed midnight";
     }
 
-    RunResult run(const std::vector<std::string>& args) { return runFegaus(args, dir.path()); }
+    RunResult run(const std::vector<std::string>& args) { return runFegaus(args, {.cwd = dir.path()}); }
 
     TempDir dir;
     int startDay = 0;

@@ -10,8 +10,6 @@
 
 namespace {
 
-const std::string banner = expectedBanner();
-
 const std::string helpText = cp850(
     "\nVerwendung:\n\n"
     "FEGAUS [-L=Tageszahl] [-C|W] [-Q] [-T] Suchmuster\n\n"
@@ -58,9 +56,9 @@ TEST_P(HelpScreen, ShowsTheWholeTextAndEndsWithStatusZero)
 {
     TempDir dir;
     makeFile(dir / "old.log", 400, 1);
-    const RunResult result = runFegaus(GetParam().args, dir.path());
+    const RunResult result = runFegaus(GetParam().args, {.cwd = dir.path()});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, (GetParam().withBanner ? banner : "") + helpText);
+    EXPECT_EQ(result.out, (GetParam().withBanner ? banner() : "") + helpText);
     EXPECT_TRUE(exists(dir / "old.log")); // the help screen never sweeps
 }
 
@@ -77,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(Calls, HelpScreen, testing::Values(
 
 TEST(Banner, EveryLineIsFortyFourCharactersWide)
 {
-    std::istringstream lines(banner);
+    std::istringstream lines(banner());
     std::string line;
     int boxLines = 0;
     while (std::getline(lines, line)) {
@@ -89,5 +87,5 @@ TEST(Banner, EveryLineIsFortyFourCharactersWide)
     }
     EXPECT_EQ(boxLines, 4);
     // The tool prints this very box.
-    EXPECT_EQ(runFegaus({"-T"}).out.substr(0, banner.size()), banner);
+    EXPECT_EQ(runFegaus({"-T"}).out.substr(0, banner().size()), banner());
 }

@@ -76,6 +76,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Zone{"ChangeAtMidnight", "<-04>4<-03>,M9.1.6/24,M4.1.6/24"},
                     Zone{"ChangeAtMidnightByDay", "<+0330>-3:30<+0430>,J79/24,J263/24"},
                     Zone{"NoDaylightTime", "<+0545>-5:45"}),
-    [](const testing::TestParamInfo<Zone>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<Zone>& test) { return std::string(test.param.name); });
 
 } // namespace

@@ -108,7 +108,7 @@ protected:
 
     ScanResult scan(std::vector<const char*> args)
     {
-        return scanOptions(static_cast<int>(args.size()), args.data());
+        return scanOptions(static_cast<int>(args.size()), args.data(), 0);
     }
 };
 
@@ -128,7 +128,7 @@ TEST_F(OptionScan, LastOccurrenceWins)
     EXPECT_EQ(scan({"-C", "-W", "-L=60", "-L", "x"}).firstPattern, 4);
     EXPECT_EQ(runSettings.timeBasis, TimeBasis::LastWrite);
     EXPECT_EQ(runSettings.maxAgeDays, 0);
-    settleSettings();
+    settleQuietAndLimit();
     EXPECT_EQ(runSettings.maxAgeDays, 31);
 }
 
@@ -150,7 +150,7 @@ TEST_F(OptionScan, HelpAtOnceLeavesTheRestUnread)
 TEST_F(OptionScan, OptionsOnlyLeaveNoPattern)
 {
     EXPECT_EQ(scan({"-w", "-q", "-t"}).firstPattern, 3);
-    settleSettings();
+    settleQuietAndLimit();
     EXPECT_FALSE(runSettings.quiet); // a test run always reports
     EXPECT_TRUE(runSettings.testRun);
 }
@@ -159,10 +159,10 @@ TEST_F(OptionScan, TextOptionFillsThePatternAndALaterOneReplacesARefusal)
 {
     const std::string tooLong = "-F=" + std::string(250, 'x');
     ScanResult result = scan({tooLong.c_str()});
-    EXPECT_EQ(result.refusedTextOption, tooLong.c_str());
+    EXPECT_EQ(result.tooLongTextOption, tooLong.c_str());
     EXPECT_STREQ(runSettings.pattern, "");
     result = scan({tooLong.c_str(), "-F=a.log", "b.log"});
-    EXPECT_EQ(result.refusedTextOption, nullptr);
+    EXPECT_EQ(result.tooLongTextOption, nullptr);
     EXPECT_STREQ(runSettings.pattern, "a.log");
     EXPECT_EQ(result.firstPattern, 2);
 }

@@ -20,8 +20,6 @@ TEST(GermanText, AsciiPassesUnchanged)
 TEST(GermanText, OutputEncodingFollowsTheConsoleChoice)
 {
     const GermanText text = "gelöscht"_de;
-    textsInUtf8 = true;
-    EXPECT_EQ(std::string(textOf(text)), "gelöscht");
-    textsInUtf8 = false;
-    EXPECT_EQ(std::string(textOf(text)), "gel\x94scht");
+    EXPECT_EQ(std::string(textIn(text, true)), "gelöscht");
+    EXPECT_EQ(std::string(textIn(text, false)), "gel\x94scht");
 }

@@ -4,97 +4,23 @@
 
 #include "harness.h"
 
-#include <fcntl.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <clocale>
-#include <cstdlib>
-#include <cstring>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
-enum class Sink { Terminal, Pipe, File };
-
-// The locale variables a run must not inherit from whoever started the tests.
-const char* const localeVariables[] = {"LC_ALL", "LC_CTYPE", "LANG", "LANGUAGE", "LC_MESSAGES"};
-
-// Starts the tool with standard output on the given sink and only the given locale
-// variables set; gives everything it wrote, byte for byte.
+// Runs the tool with its standard output on the given sink and only the given
+// locale variables set; gives everything it wrote, byte for byte.
 std::string runWithOutputOn(Sink sink, const std::vector<std::string>& args, const std::string& cwd,
                             const std::vector<std::string>& locale)
 {
-    int readEnd = -1;
-    int writeEnd = -1;
-    std::string fileName;
-    if (sink == Sink::Terminal) {
-        // A raw terminal: its line end stays a line feed, so the bytes compare as written.
-        termios raw{};
-        cfmakeraw(&raw);
-        if (openpty(&readEnd, &writeEnd, nullptr, &raw, nullptr) != 0)
-            throw std::runtime_error("openpty");
-    } else if (sink == Sink::Pipe) {
-        int fds[2];
-        if (pipe(fds) != 0)
-            throw std::runtime_error("pipe");
-        readEnd = fds[0];
-        writeEnd = fds[1];
-    } else {
-        fileName = cwd + "/.report";
-        writeEnd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (writeEnd < 0)
-            throw std::runtime_error("open " + fileName);
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(writeEnd, STDOUT_FILENO);
-        if (readEnd >= 0)
-            close(readEnd);
-        close(writeEnd);
-        if (chdir(cwd.c_str()) != 0)
-            _exit(127);
-        for (const char* name : localeVariables)
-            unsetenv(name);
-        setenv("TZ", testZone, 1);
-        for (const std::string& entry : locale)
-            putenv(const_cast<char*>(entry.c_str()));
-        execTool(args);
-    }
-    close(writeEnd);
-    std::string out;
-    if (readEnd >= 0) {
-        // A terminal's reading side reports an error instead of the end once the
-        // writer has gone; either ends the output.
-        char buffer[4096];
-        ssize_t got;
-        while ((got = read(readEnd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))
-            if (got > 0)
-                out.append(buffer, static_cast<std::size_t>(got));
-        close(readEnd);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("the tool did not end with status 0");
-    if (sink == Sink::File) {
-        const int fd = open(fileName.c_str(), O_RDONLY);
-        char buffer[4096];
-        ssize_t got;
-        while ((got = read(fd, buffer, sizeof buffer)) > 0)
-            out.append(buffer, static_cast<std::size_t>(got));
-        close(fd);
-        unlink(fileName.c_str());
-    }
-    return out;
+    const RunResult result = runFegaus(args, {.cwd = cwd, .env = locale, .sink = sink});
+    EXPECT_EQ(result.status, 0);
+    return result.out;
 }
 
 bool utf8LocaleInstalled()
@@ -166,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         EncodingCase{"TerminalUnknownLocale", Sink::Terminal, {"LC_ALL=xx_YY.UTF-8"}, false},
         EncodingCase{"PipeUtf8", Sink::Pipe, {"LC_ALL=C.UTF-8"}, false},
         EncodingCase{"FileUtf8", Sink::File, {"LC_ALL=C.UTF-8"}, false}),
-    [](const testing::TestParamInfo<EncodingCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<EncodingCase>& test) { return std::string(test.param.name); });
 
 // The help screen is the longest text; on a UTF-8 terminal it reads as written,
 // and through a pipe it stays the same code page 850 bytes as without a locale.

@@ -17,19 +17,15 @@ int main(int argc, char** argv)
     runSettings.pattern[0] = '\0';
     if (arguments.count < 2)
         printHelpScreen();
-
-    const ScanResult scan = scanOptions(arguments.count - 1, arguments.values + 1);
+    const ScanResult scan = scanOptions(arguments.count, arguments.values, 1);
     if (scan.helpScreen)
         printHelpScreen();
-    settleSettings();
-    const int firstPattern = 1 + scan.firstPattern;
-    const int patternCount = arguments.count - firstPattern;
-    if (runSettings.pattern[0] == '\0' && scan.refusedTextOption == nullptr && patternCount == 0)
+    settleQuietAndLimit();
+    if (nothingToSweep(scan, arguments))
         printHelpScreen();
-
     printBanner();
     printRunOpening();
-    sweepPatterns(scan.refusedTextOption, patternCount, arguments.values + firstPattern);
+    sweepPatterns(scan, arguments);
     printRunSummary();
     return 0;
 }

@@ -86,46 +86,53 @@ int matchTextOption(const char* arg, char letter, char* text, std::size_t capaci
 
 namespace {
 
-// Applies the option of one letter to runSettings when arg is that option.
-bool applyOption(const char* arg, char letter, ScanResult& result)
+// Applies a flag to runSettings; the help screen is the scan's to show.
+void applyFlag(char letter, ScanResult& result)
 {
-    std::int32_t days = 0;
-    bool tooLong = false;
-    switch (letter) {
-    case 'L':
-        if (!matchNumberOption(arg, letter, days))
-            return false;
-        runSettings.maxAgeDays = days; // 0 for the forms without a number: unset
-        return true;
-    case 'F':
-        if (!matchTextOption(arg, letter, runSettings.pattern, sizeof runSettings.pattern, tooLong))
-            return false;
-        result.refusedTextOption = tooLong ? arg : nullptr;
-        return true;
-    default:
-        break;
-    }
-    if (!matchFlagOption(arg, letter))
-        return false;
     switch (letter) {
     case 'W': runSettings.timeBasis = TimeBasis::LastWrite; break;
     case 'C': runSettings.timeBasis = TimeBasis::Creation; break;
     case 'Q': runSettings.quiet = true; break;
     case 'T': runSettings.testRun = true; break;
-    default: result.helpScreen = true; break; // '?'
+    case '?': result.helpScreen = true; break;
+    default: break; // a letter without a meaning changes nothing
     }
-    return true;
+}
+
+// Applies the option of one table entry to runSettings when arg is that option.
+bool applyOption(const char* arg, const OptionLetter& option, ScanResult& result)
+{
+    std::int32_t days = 0;
+    bool tooLong = false;
+    switch (option.kind) {
+    case OptionKind::Number:
+        if (!matchNumberOption(arg, option.letter, days))
+            return false;
+        runSettings.maxAgeDays = days; // 0 for the forms without a number: unset
+        return true;
+    case OptionKind::Text:
+        if (!matchTextOption(arg, option.letter, runSettings.pattern, sizeof runSettings.pattern, tooLong))
+            return false;
+        result.tooLongTextOption = tooLong ? arg : nullptr;
+        return true;
+    case OptionKind::Flag:
+        if (!matchFlagOption(arg, option.letter))
+            return false;
+        applyFlag(option.letter, result);
+        return true;
+    }
+    return false;
 }
 
 } // namespace
 
-ScanResult scanOptions(int count, const char* const* args)
+ScanResult scanOptions(int count, const char* const* args, int first)
 {
-    ScanResult result{false, count, nullptr};
-    for (int i = 0; i < count; ++i) {
+    ScanResult result{.helpScreen = false, .firstPattern = count, .tooLongTextOption = nullptr};
+    for (int i = first; i < count; ++i) {
         bool recognised = false;
-        for (const char letter : optionLetters) {
-            recognised = applyOption(args[i], letter, result) || recognised;
+        for (const OptionLetter& option : optionTable) {
+            recognised = applyOption(args[i], option, result) || recognised;
             if (result.helpScreen)
                 return result; // the remaining arguments are not looked at
         }
@@ -137,7 +144,7 @@ ScanResult scanOptions(int count, const char* const* args)
     return result;
 }
 
-void settleSettings()
+void settleQuietAndLimit()
 {
     if (runSettings.testRun)
         runSettings.quiet = false;

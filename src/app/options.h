@@ -4,8 +4,25 @@
 #include <cstddef>
 #include <cstdint>
 
+// How an option carries its value.
+enum class OptionKind {
+    Number, // -L=<days>
+    Flag,   // the letter alone
+    Text,   // -F=<pattern>
+};
+
+struct OptionLetter {
+    char letter;
+    OptionKind kind;
+};
+
 // The option letters, in the order the scan tries them.
-inline constexpr char optionLetters[] = {'L', 'W', 'C', 'Q', 'T', 'F', '?'};
+inline constexpr OptionLetter optionTable[] = {
+    {.letter = 'L', .kind = OptionKind::Number}, {.letter = 'W', .kind = OptionKind::Flag},
+    {.letter = 'C', .kind = OptionKind::Flag},   {.letter = 'Q', .kind = OptionKind::Flag},
+    {.letter = 'T', .kind = OptionKind::Flag},   {.letter = 'F', .kind = OptionKind::Text},
+    {.letter = '?', .kind = OptionKind::Flag},
+};
 
 // 1 when arg is exactly the flag "-<letter>" (either case), else 0.
 [[nodiscard]] int matchFlagOption(const char* arg, char letter);
@@ -23,15 +40,15 @@ inline constexpr char optionLetters[] = {'L', 'W', 'C', 'Q', 'T', 'F', '?'};
 
 // What the scan found.
 struct ScanResult {
-    bool helpScreen;      // -? was given: show the help screen at once
-    int firstPattern;     // index of the first argument that is a pattern
-    const char* refusedTextOption; // a -F value too long for the pattern buffer, or nullptr
+    bool helpScreen;               // -? was given: show the help screen at once
+    int firstPattern;              // index into the arguments of the first pattern; count when none
+    const char* tooLongTextOption; // the last -F option, when its value does not fit the pattern buffer
 };
 
-// Scans args[0..count) from the start, filling runSettings, up to the first
-// argument that is not an option.
-[[nodiscard]] ScanResult scanOptions(int count, const char* const* args);
+// Scans args[first..count), filling runSettings, up to the first argument that
+// is not an option.
+[[nodiscard]] ScanResult scanOptions(int count, const char* const* args, int first);
 
-// The settings a run starts from: a test run always reports, and an unset limit
-// takes the default.
-void settleSettings();
+// A test run always reports, so it switches quiet off; an age limit that was
+// never given, or was reset, becomes the default.
+void settleQuietAndLimit();

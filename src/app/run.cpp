@@ -15,10 +15,35 @@ namespace {
 constexpr int commandLineCapacity = 32768;
 
 // A pattern that does not fit its buffer is refused whole: a cut pattern could
-// match other files.
+// match other files. The line shows its start, cut where no UTF-8 character
+// is split.
 void printPatternTooLong(const char* pattern)
 {
-    printOut("Suchmuster ist zu lang (über 199 Zeichen) und wird übersprungen: %.60s...\n"_de, pattern);
+    constexpr int shownBytes = 60;
+    int shown = static_cast<int>(strnlen(pattern, shownBytes + 1));
+    if (shown > shownBytes) {
+        shown = shownBytes;
+        // Back over at most three continuation bytes to the start of their character.
+        for (int back = 0; back < 3 && (static_cast<unsigned char>(pattern[shown]) & 0xC0) == 0x80; ++back)
+            --shown;
+        if ((static_cast<unsigned char>(pattern[shown]) & 0xC0) == 0x80)
+            shown = shownBytes; // not UTF-8 after all: the bytes as they are
+    }
+    printOut("Suchmuster ist zu lang (über %d Zeichen) und wird übersprungen: %.*s...\n"_de,
+             static_cast<int>(patternCapacity - 1), shown, pattern);
+}
+
+// Sweeps one pattern argument, unless it is empty or too long for the buffer.
+void sweepPatternArgument(const char* argument)
+{
+    const std::size_t length = std::strlen(argument);
+    if (length >= patternCapacity) {
+        printPatternTooLong(argument);
+        return;
+    }
+    std::memcpy(runSettings.pattern, argument, length + 1);
+    if (length != 0)
+        sweepPattern(runSettings.pattern, runSettings.maxAgeDays);
 }
 
 } // namespace
@@ -27,11 +52,11 @@ Arguments programArguments(int argc, const char* const* argv)
 {
     const char* line = rawCommandLine();
     if (line == nullptr || std::strlen(line) >= commandLineCapacity)
-        return Arguments{argc, argv};
+        return Arguments{.count = argc, .values = argv};
     static char storage[commandLineCapacity];
     static const char* values[commandLineCapacity / 2 + 1];
     const int count = splitCommandLine(line, storage, values, commandLineCapacity / 2 + 1);
-    return Arguments{count, values};
+    return Arguments{.count = count, .values = values};
 }
 
 std::int32_t todaysDayNumber()
@@ -54,20 +79,18 @@ void printRunOpening()
     printOut("mind. %d Tage zurück liegt.\n"_de, runSettings.maxAgeDays);
 }
 
-void sweepPatterns(const char* refusedTextOption, int count, const char* const* patterns)
+bool nothingToSweep(const ScanResult& scan, const Arguments& arguments)
 {
-    if (refusedTextOption != nullptr)
-        printPatternTooLong(refusedTextOption + 3); // the text after "-F="
+    return runSettings.pattern[0] == '\0' && scan.tooLongTextOption == nullptr
+           && scan.firstPattern == arguments.count;
+}
+
+void sweepPatterns(const ScanResult& scan, const Arguments& arguments)
+{
+    if (scan.tooLongTextOption != nullptr)
+        printPatternTooLong(scan.tooLongTextOption + 3); // the text after "-F="
     if (runSettings.pattern[0] != '\0')
         sweepPattern(runSettings.pattern, runSettings.maxAgeDays);
-    for (int i = 0; i < count; ++i) {
-        const std::size_t length = std::strlen(patterns[i]);
-        if (length >= sizeof runSettings.pattern) {
-            printPatternTooLong(patterns[i]);
-            continue;
-        }
-        std::memcpy(runSettings.pattern, patterns[i], length + 1);
-        if (length != 0)
-            sweepPattern(runSettings.pattern, runSettings.maxAgeDays);
-    }
+    for (int i = scan.firstPattern; i < arguments.count; ++i)
+        sweepPatternArgument(arguments.values[i]);
 }

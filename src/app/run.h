@@ -1,6 +1,8 @@
 // The steps of a run that main strings together.
 #pragma once
 
+#include "app/options.h"
+
 #include <cstdint>
 
 // The arguments of the process, program name first.
@@ -17,8 +19,12 @@ struct Arguments {
 // makes every file young, so that nothing is deleted.
 [[nodiscard]] std::int32_t todaysDayNumber();
 
+// True when the options left nothing to sweep: no -F pattern, not even one too
+// long to sweep, and no argument after them.
+[[nodiscard]] bool nothingToSweep(const ScanResult& scan, const Arguments& arguments);
+
 // The test-run line and the headline.
 void printRunOpening();
 
 // Sweeps the -F pattern, if any, and then every pattern argument in turn.
-void sweepPatterns(const char* refusedTextOption, int count, const char* const* patterns);
+void sweepPatterns(const ScanResult& scan, const Arguments& arguments);

@@ -1,5 +1,6 @@
 #include "app/run_settings.h"
 
-RunSettings runSettings{0, TimeBasis::LastWrite, false, false, {}};
+RunSettings runSettings{
+    .maxAgeDays = 0, .timeBasis = TimeBasis::LastWrite, .quiet = false, .testRun = false, .pattern = {}};
 RunTotals runTotals{};
 std::int32_t todayDay = 0;

@@ -1,7 +1,11 @@
 // The run's two process-wide records and today's day number.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+// The pattern buffer's size: a pattern of at most 199 characters and its end.
+inline constexpr std::size_t patternCapacity = 200;
 
 // Which timestamp of a file is judged and shown.
 enum class TimeBasis { LastWrite, Creation };
@@ -13,7 +17,7 @@ struct RunSettings {
     TimeBasis timeBasis;
     bool quiet;
     bool testRun;
-    char pattern[200];        // at most 199 characters and the terminating zero
+    char pattern[patternCapacity]; // the pattern being swept
 };
 
 // The run's counters, added to by every sweep at its end.

@@ -3,6 +3,7 @@
 // console and the raw command line. One implementation file per platform.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // A point in time: seconds since 1970-01-01 00:00:00 UTC.
@@ -14,6 +15,9 @@ inline constexpr PointInTime noTime = -1;
 inline constexpr std::uint32_t attributeReadOnly = 0x01;
 inline constexpr std::uint32_t attributeDirectory = 0x10;
 
+// The size of an entry's name buffer: a name of at most 259 bytes and its end.
+inline constexpr std::size_t entryNameCapacity = 260;
+
 // One result of a directory search.
 struct FindEntry {
     std::uint32_t attributes; // bit 0x10 marks a directory
@@ -21,7 +25,7 @@ struct FindEntry {
     PointInTime accessTime;
     PointInTime writeTime;
     std::uint64_t size;
-    char name[260];
+    char name[entryNameCapacity]; // the name alone, without its directory
 };
 
 // Local calendar date and time of day.
@@ -51,6 +55,9 @@ void closeSearch(SearchHandle search);
 // it is gone, -1 when the platform refused (read-only, in use, gone, no right).
 // Where the platform allows, the file is removed relative to the directory the
 // search holds open, so that no path is resolved again after the search found it.
+// Where a listed name may stand for another file (a code page's look-alikes), the
+// entry is removed by the exact name the search holds, and path only has to end
+// in the name as listed.
 [[nodiscard]] int removeFile(SearchHandle search, const char* path);
 
 // How many leading characters of the pattern name its directory, separator
@@ -67,6 +74,14 @@ void closeSearch(SearchHandle search);
 // Prepares standard output once at start: its buffering, and whether the
 // program's texts go out in UTF-8.
 void openConsole();
+
+// True when the program's texts go out in UTF-8 instead of code page 850; fixed
+// by openConsole.
+[[nodiscard]] bool consoleTakesUtf8();
+
+// Hands bytes to standard output, in one piece. Where the console shows nothing
+// until it is flushed, they appear at once.
+void writeOut(const char* bytes, std::size_t length);
 
 // The process's command line as one text, where the platform hands it over
 // unsplit; nullptr where the arguments arrive split.

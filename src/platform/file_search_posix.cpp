@@ -8,8 +8,8 @@
 
 #include "platform/file_search.h"
 
+#include "platform/calendar_fields.h"
 #include "platform/wildcard.h"
-#include "sweep/output.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -368,7 +368,10 @@ void rememberDay(PointInTime time, const std::tm& fields)
         || atFirst.tm_min != 0 || atFirst.tm_sec != 0 || atLast.tm_hour != 23
         || atLast.tm_min != 59 || atLast.tm_sec != 59)
         return;
-    cachedDays[nextCachedDay] = CachedDay{start, fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday};
+    cachedDays[nextCachedDay] = CachedDay{.start = start,
+                                          .year = fields.tm_year + 1900,
+                                          .month = fields.tm_mon + 1,
+                                          .day = fields.tm_mday};
     nextCachedDay = (nextCachedDay + 1) % 4;
     if (cachedDayCount < 4)
         ++cachedDayCount;
@@ -380,8 +383,11 @@ bool fromCachedDay(PointInTime time, LocalDateTime& local)
         const CachedDay& cached = cachedDays[i];
         if (time >= cached.start && time - cached.start < 86400) {
             const auto seconds = static_cast<int>(time - cached.start);
-            local = LocalDateTime{cached.year, cached.month, cached.day, seconds / 3600,
-                                  seconds % 3600 / 60};
+            local = LocalDateTime{.year = cached.year,
+                                  .month = cached.month,
+                                  .day = cached.day,
+                                  .hour = seconds / 3600,
+                                  .minute = seconds % 3600 / 60};
             return true;
         }
     }
@@ -398,12 +404,8 @@ bool localDateTime(PointInTime time, LocalDateTime& local)
         return true;
     const std::time_t value = static_cast<std::time_t>(time);
     std::tm fields;
-    if (localtime_r(&value, &fields) == nullptr)
+    if (localtime_r(&value, &fields) == nullptr || !calendarFields(fields, local))
         return false;
-    const int year = fields.tm_year + 1900;
-    if (year < 1970 || year > 9999)
-        return false;
-    local = LocalDateTime{year, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min};
     rememberDay(time, fields);
     return true;
 }
@@ -425,6 +427,13 @@ bool localeSpeaksUtf8()
 
 } // namespace
 
+namespace {
+
+// Whether the program's texts go out in UTF-8; fixed by openConsole.
+bool textsInUtf8 = false;
+
+} // namespace
+
 void openConsole()
 {
     // Into a file or a pipe a million rows must not be a million writes; a
@@ -437,6 +446,16 @@ void openConsole()
     // A person at a UTF-8 terminal reads the texts in UTF-8; a file or a pipe
     // always gets code page 850, the same bytes on every system, for scripts.
     textsInUtf8 = terminal && localeSpeaksUtf8();
+}
+
+bool consoleTakesUtf8()
+{
+    return textsInUtf8;
+}
+
+void writeOut(const char* bytes, std::size_t length)
+{
+    std::fwrite(bytes, 1, length, stdout);
 }
 
 const char* rawCommandLine()

@@ -8,6 +8,8 @@
 // arguments and go out as the bytes they are.
 #pragma once
 
+#include "platform/file_search.h"
+
 #include <array>
 #include <cstddef>
 
@@ -80,18 +82,16 @@ constexpr GermanText operator""_de()
     return GermanText{GermanTextStore<S>::cp850.data(), S.bytes};
 }
 
-// True when the program's texts go out in UTF-8 instead of code page 850; set once
-// at start by the platform layer and never changed afterwards.
-extern bool textsInUtf8;
+// The bytes of a program text in the one encoding or the other.
+[[nodiscard]] inline const char* textIn(const GermanText& text, bool utf8)
+{
+    return utf8 ? text.utf8 : text.cp850;
+}
 
-// True when every print has to reach the output at once (a console that
-// buffers nothing by lines); set once at start by the platform layer.
-extern bool flushEachPrint;
-
-// The bytes of a program text in the encoding the output uses.
+// The bytes of a program text in the encoding the console takes.
 [[nodiscard]] inline const char* textOf(const GermanText& text)
 {
-    return textsInUtf8 ? text.utf8 : text.cp850;
+    return textIn(text, consoleTakesUtf8());
 }
 
 // Every output of the tool passes here: printf conventions, standard output.

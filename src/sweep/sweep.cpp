@@ -20,10 +20,16 @@ struct SweepCounts {
     bool headerShown;
 };
 
+// Every pattern fits its buffer, so its directory part fits a prefix, and a
+// prefix followed by any name fits a path.
+constexpr std::size_t pathCapacity = 1000;
+static_assert(directoryPrefixCapacity >= patternCapacity);
+static_assert(pathCapacity >= directoryPrefixCapacity - 1 + entryNameCapacity);
+
 // A path buffer that keeps the directory prefix in place, so that each selected
 // file only appends its name.
 struct SweepPath {
-    char text[1000];
+    char text[pathCapacity];
     std::size_t prefixLength;
 };
 
@@ -105,7 +111,7 @@ void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAge
 
 } // namespace
 
-void directoryPrefix(const char* pattern, char* prefix)
+void directoryPrefix(const char* pattern, char (&prefix)[directoryPrefixCapacity])
 {
     const int length = directoryPartLength(pattern);
     std::memcpy(prefix, pattern, static_cast<std::size_t>(length));
@@ -117,9 +123,11 @@ int sweepPattern(const char* pattern, std::int32_t maxAgeDays)
     ++runTotals.patternsSwept;
     if (!runSettings.quiet)
         printOut("\n\nDateipfad: %s\n\n"_de, pattern);
+    char prefix[directoryPrefixCapacity];
+    directoryPrefix(pattern, prefix);
     SweepPath path;
-    directoryPrefix(pattern, path.text);
-    path.prefixLength = std::strlen(path.text);
+    path.prefixLength = std::strlen(prefix);
+    std::memcpy(path.text, prefix, path.prefixLength);
 
     FindEntry entry;
     const SearchHandle search = findFirst(pattern, entry);

@@ -1,5 +1,4 @@
 #include "harness.h"
-#include "../expected_text.h"
 
 #include <windows.h>
 
@@ -9,6 +8,7 @@
 #include <ctime>
 
 const Zone testZone{"CET-1", 3600};
+const char* const reportLineEnd = "\r\n";
 
 namespace {
 
@@ -29,33 +29,31 @@ FILETIME fileTimeOf(std::int64_t seconds)
     return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-void removeTree(const std::string& directory)
+// Removes a directory and everything in it through the wide functions on
+// verbatim paths, so that names the ANSI code page cannot hold, and names
+// ending in a dot or a blank, go too.
+void removeTree(const std::wstring& directory)
 {
-    WIN32_FIND_DATAA data;
-    const HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    const HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &data);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            const std::string path = directory + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const std::wstring path = directory + L"\\" + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 removeTree(path);
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &data));
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(search, &data));
         FindClose(search);
     }
-    RemoveDirectoryA(directory.c_str());
+    RemoveDirectoryW(directory.c_str());
 }
 
 } // namespace
-
-std::string windowsText(const std::string& utf8)
-{
-    return expectedText(utf8, "\r\n");
-}
 
 RunResult runFegaus(const std::string& arguments, const std::string& cwd, const Zone& zone)
 {
@@ -118,7 +116,14 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    removeTree(path_);
+    wchar_t wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, path_.c_str(), -1, wide, MAX_PATH) > 0)
+        removeTree(std::wstring(L"\\\\?\\") + wide);
+}
+
+std::string TempDir::operator/(const std::string& name) const
+{
+    return path_ + "\\" + name;
 }
 
 std::int64_t todayIn(const Zone& zone)
@@ -134,6 +139,16 @@ std::int64_t todayIn(const Zone& zone)
 std::int64_t localTimeDaysAgo(int daysAgo, int hour, int minute, const Zone& zone)
 {
     return (todayIn(zone) - daysAgo) * 86400 + hour * 3600 + minute * 60 - zone.offset;
+}
+
+std::int64_t noonDaysAgo(int daysAgo)
+{
+    return localTimeDaysAgo(daysAgo, 12, 0);
+}
+
+std::string dateDaysAgo(int daysAgo)
+{
+    return dateText(todayIn(testZone) - daysAgo);
 }
 
 std::string dateText(std::int64_t day)

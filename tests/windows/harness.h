@@ -3,6 +3,9 @@
 // arithmetic in zones without daylight time, apart from the C runtime's rules.
 #pragma once
 
+#include "../expected_text.h"
+#include "../temp_dir.h"
+
 #include <cstdint>
 #include <string>
 
@@ -15,10 +18,6 @@ struct Zone {
 // The zone every run uses unless a test names another: UTC+1 all year.
 extern const Zone testZone;
 
-// The German text as the tool writes it: code page 850 for ä ö ü Ä ß, and every
-// line end as "\r\n", as a Windows text stream writes it.
-std::string windowsText(const std::string& utf8);
-
 struct RunResult {
     std::string out;
     unsigned long status;
@@ -28,20 +27,6 @@ struct RunResult {
 // it) in directory cwd (or the current one), with TZ set to the zone.
 RunResult runFegaus(const std::string& arguments, const std::string& cwd = "",
                     const Zone& zone = testZone);
-
-// A fresh directory, removed with everything in it at the end of the test.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
-private:
-    std::string path_;
-};
 
 // Today's date in the zone, as days since 1970-01-01.
 std::int64_t todayIn(const Zone& zone);
@@ -53,10 +38,11 @@ std::int64_t localTimeDaysAgo(int daysAgo, int hour, int minute, const Zone& zon
 // "07.03.2007" for a day given as days since 1970-01-01.
 std::string dateText(std::int64_t day);
 
+// Seconds since 1970 (UTC) of local noon daysAgo days back in the test zone.
+std::int64_t noonDaysAgo(int daysAgo);
+
 // Creates a file of the given size, last written (and created) at the given time.
 void makeFile(const std::string& path, std::int64_t writeTime, std::uint64_t size = 0);
 
 // Marks a file read-only.
 void makeReadOnly(const std::string& path);
-
-bool exists(const std::string& path);

@@ -22,13 +22,17 @@ def maker_macro(name):
         return re.search(r'#define %s "([^"]*)"' % name, header.read()).group(1)
 
 
-def resources_of_type(pe, type_id):
+GERMAN_GERMANY = 0x0407
+
+
+def resources_of_type(pe, type_id, with_language=False):
     for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries:
         if entry.id == type_id:
             for name in entry.directory.entries:
                 for language in name.directory.entries:
                     data = language.data.struct
-                    yield name.id, pe.get_data(data.OffsetToData, data.Size)
+                    content = pe.get_data(data.OffsetToData, data.Size)
+                    yield (name.id, language.id, content) if with_language else (name.id, content)
 
 
 class Resources(unittest.TestCase):
@@ -67,6 +71,13 @@ class Resources(unittest.TestCase):
         variables = [var.entry for info in self.pe.FileInfo[0] if info.Key == b"VarFileInfo"
                      for var in info.Var]
         self.assertEqual(variables, [{b"Translation": "0x0407 0x04e4"}])
+
+    def test_icon_and_record_are_filed_as_german(self):
+        # The language of the resource entries, not only of the record's texts.
+        for kind in ("RT_VERSION", "RT_GROUP_ICON", "RT_ICON"):
+            with self.subTest(kind=kind):
+                found = list(resources_of_type(self.pe, pefile.RESOURCE_TYPE[kind], with_language=True))
+                self.assertEqual([language for _, language, _ in found], [GERMAN_GERMANY])
 
     def test_icon_is_32_by_32_in_16_colours(self):
         groups = list(resources_of_type(self.pe, pefile.RESOURCE_TYPE["RT_GROUP_ICON"]))

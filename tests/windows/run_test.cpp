@@ -13,48 +13,6 @@
 
 namespace {
 
-const std::string banner = windowsText(
-    "\n"
-    "--------------------------------------------\n"
-    "|   FEGAUS   Löschen alter (Log-)Dateien   |\n"
-    "|          https://fegaus.example.org      |\n"
-    "--------------------------------------------\n\n");
-
-std::string headline(int days)
-{
-    return windowsText("Suche Dateien, deren letzter Schreibzugriff mind. " + std::to_string(days)
-                       + " Tage zurück liegt.\n");
-}
-
-const std::string testRunLine = windowsText("\n--- Testlauf ohne Löschen von Dateien ---\n\n");
-const std::string listingHeader = windowsText("    Datum (Änderung)   Tage       Byte Dateiname\n");
-
-std::string patternHeader(const std::string& pattern)
-{
-    return windowsText("\n\nDateipfad: " + pattern + "\n\n");
-}
-
-// A listing row for a file written at the given local day and time of day.
-std::string row(const char* status, std::int64_t day, const char* time, std::int64_t age,
-                unsigned long long size, const std::string& name)
-{
-    char text[128];
-    std::snprintf(text, sizeof text, "%s %s %s  %5lld %10llu ", status, dateText(day).c_str(), time,
-                  static_cast<long long>(age), size);
-    return windowsText(text + name + "\n");
-}
-
-// A row for a file written at local noon daysAgo days back in the test zone.
-std::string noonRow(const char* status, int daysAgo, unsigned long long size, const std::string& name)
-{
-    return row(status, todayIn(testZone) - daysAgo, "12:00", daysAgo, size, name);
-}
-
-std::int64_t noonDaysAgo(int daysAgo)
-{
-    return localTimeDaysAgo(daysAgo, 12, 0);
-}
-
 // Every case measures ages against today; one that ran across midnight says
 // nothing and is skipped.
 class Run : public testing::Test {
@@ -80,9 +38,9 @@ TEST_F(Run, TestRunListsWithWindowsPathsAndLineEnds)
     const std::string pattern = dir / "*.log";
     const RunResult result = runFegaus("-T -L=30 " + pattern);
     EXPECT_EQ(result.status, 0u);
-    EXPECT_EQ(result.out, banner + testRunLine + headline(30) + patternHeader(pattern) + listingHeader
+    EXPECT_EQ(result.out, banner() + testRunLine() + headline(30) + patternHeader(pattern) + listingHeader()
                               + noonRow("TST", 40, 0x123456789ULL, "a.log")
-                              + windowsText("    1 Datei ist älter als 30 Tage.\n"));
+                              + countLines(1, 0, 0, 30));
     EXPECT_TRUE(exists(dir / "a.log"));
 }
 
@@ -96,19 +54,13 @@ TEST_F(Run, DeletesOldFilesAndKeepsReadOnlyOnes)
                                        + (dir / "young.log"));
     EXPECT_EQ(result.status, 0u);
     EXPECT_EQ(result.out,
-              banner + headline(31)
-                  + patternHeader(dir / "old.log") + listingHeader + noonRow("DEL", 31, 12, "old.log")
-                  + windowsText("    1 Datei ist älter als 31 Tage.\n    1 Datei gelöscht.\n\n")
-                  + patternHeader(dir / "locked.log") + listingHeader
+              banner() + headline(31)
+                  + patternHeader(dir / "old.log") + listingHeader() + noonRow("DEL", 31, 12, "old.log")
+                  + countLines(1, 1, 0)
+                  + patternHeader(dir / "locked.log") + listingHeader()
                   + noonRow("ERR", 31, 3, "locked.log")
-                  + windowsText("    1 Datei ist älter als 31 Tage.\n"
-                                "    1 Datei konnte nicht gelöscht werden.\n\n")
-                  + patternHeader(dir / "young.log")
-                  + windowsText("    Keine Datei ist älter als 31 Tage.\n"
-                                "\nZusammenfassung über 3 Dateipfade:\n"
-                                "    2 Dateien sind älter als 31 Tage.\n"
-                                "    1 Datei gelöscht.\n\n"
-                                "    1 Datei konnte nicht gelöscht werden.\n\n"));
+                  + countLines(1, 0, 1) + patternHeader(dir / "young.log") + countLines(0, 0, 0)
+                  + summary(3, 2, 1, 1));
     EXPECT_FALSE(exists(dir / "old.log"));
     EXPECT_TRUE(exists(dir / "locked.log"));
     EXPECT_TRUE(exists(dir / "young.log"));
@@ -140,9 +92,9 @@ TEST_P(Quoting, PatternArrivesAsTyped)
     };
     const std::string pattern = expand(GetParam().pattern);
     const RunResult result = runFegaus("-T " + expand(GetParam().arguments), dir.path());
-    EXPECT_EQ(result.out, banner + testRunLine + headline(31) + patternHeader(pattern) + listingHeader
+    EXPECT_EQ(result.out, banner() + testRunLine() + headline(31) + patternHeader(pattern) + listingHeader()
                               + noonRow("TST", 50, 7, "alt.log")
-                              + windowsText("    1 Datei ist älter als 31 Tage.\n"));
+                              + countLines(1, 0, 0));
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, Quoting, testing::Values(
@@ -150,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, Quoting, testing::Values(
     QuotingCase{"QuotedInsideTextOption", "-F=\"{}\\mein verzeichnis\\*.log\"", "{}\\mein verzeichnis\\*.log"},
     QuotingCase{"QuotedStretchThenBackslash", "\"mein verzeichnis\"\\*.log", "mein verzeichnis\\*.log"},
     QuotingCase{"QuotedWithSlash", "\"mein verzeichnis/a*\"", "mein verzeichnis/a*"}),
-    [](const testing::TestParamInfo<QuotingCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<QuotingCase>& test) { return test.param.name; });
 
 TEST_F(Run, RelativeAndDriveRelativePatterns)
 {
@@ -166,8 +118,8 @@ TEST_F(Run, RelativeAndDriveRelativePatterns)
 TEST_F(Run, NothingFound)
 {
     const std::string pattern = dir / "missing\\*.log";
-    EXPECT_EQ(runFegaus(pattern).out, banner + headline(31) + patternHeader(pattern)
-                                          + windowsText("Keine Dateien gefunden.\n\n\n"));
+    EXPECT_EQ(runFegaus(pattern).out, banner() + headline(31) + patternHeader(pattern)
+                                          + nothingFound());
 }
 
 // The date of a file follows TZ: 23:30 UTC forty days back is a day later in a
@@ -196,16 +148,16 @@ TEST_P(ZoneRun, FileDatesFollowTz)
     const std::int64_t age = todayIn(c.zone) - fileDay;
     const std::string pattern = dir / "*.log";
     const RunResult result = runFegaus("-T -L=2 " + pattern, "", c.zone);
-    EXPECT_EQ(result.out, banner + testRunLine + headline(2) + patternHeader(pattern) + listingHeader
-                              + row("TST", fileDay, c.time, age, 1, "a.log")
-                              + windowsText("    1 Datei ist älter als 2 Tage.\n"));
+    EXPECT_EQ(result.out, banner() + testRunLine() + headline(2) + patternHeader(pattern) + listingHeader()
+                              + row("TST", dateText(fileDay), c.time, age, 1, "a.log")
+                              + countLines(1, 0, 0, 2));
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, ZoneRun, testing::Values(
     ZoneRunCase{"Gmt", {"GMT0", 0}, "23:30", 0},
     ZoneRunCase{"MoscowNextDay", {"MSK-3", 3 * 3600}, "02:30", 1},
     ZoneRunCase{"NewYorkSameDay", {"EST5", -5 * 3600}, "18:30", 0}),
-    [](const testing::TestParamInfo<ZoneRunCase>& info) { return info.param.name; });
+    [](const testing::TestParamInfo<ZoneRunCase>& test) { return test.param.name; });
 
 // Two quotes inside a quoted stretch give one and close the stretch, so the
 // blank after them separates: the tool splits its command line by these rules
@@ -213,11 +165,9 @@ INSTANTIATE_TEST_SUITE_P(Zones, ZoneRun, testing::Values(
 TEST_F(Run, TwoQuotesInsideQuotesCloseTheStretch)
 {
     const RunResult result = runFegaus("-T \"" + (dir / "a\"\"b c\""));
-    EXPECT_EQ(result.out, banner + testRunLine + headline(31)
-                              + patternHeader(dir / "a\"b") + windowsText("Keine Dateien gefunden.\n\n\n")
-                              + patternHeader("c") + windowsText("Keine Dateien gefunden.\n\n\n")
-                              + windowsText("\nZusammenfassung über 2 Dateipfade:\n"
-                                            "    Keine Datei ist älter als 31 Tage.\n"));
+    EXPECT_EQ(result.out, banner() + testRunLine() + headline(31)
+                              + patternHeader(dir / "a\"b") + nothingFound() + patternHeader("c") + nothingFound()
+                              + summary(2, 0, 0, 0));
 }
 
 // The help screen ends the process from inside a print sequence; all of it
@@ -226,7 +176,7 @@ TEST(HelpScreen, ReachesARedirectedOutputWhole)
 {
     const RunResult result = runFegaus("");
     EXPECT_EQ(result.status, 0u);
-    EXPECT_EQ(result.out.rfind(banner + windowsText("\nVerwendung:\n"), 0), 0u);
+    EXPECT_EQ(result.out.rfind(banner() + expectedText("\nVerwendung:\n"), 0), 0u);
     EXPECT_GT(result.out.size(), 1000u);
     EXPECT_EQ(result.out.substr(result.out.size() - 2), "\r\n");
     for (std::size_t at = 0; (at = result.out.find('\n', at)) != std::string::npos; ++at)

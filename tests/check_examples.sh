@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Checks the installed cron and systemd examples as an administrator would use
+# them: they name the installed program, the cron line is one cron accepts,
+# the systemd units pass systemd-analyze verify (when it is there) and may
+# write where the pattern points, and the commands they run, pointed at a
+# scratch directory, delete exactly the old files quietly and report a file
+# that could not be deleted, in UTF-8.
+# Arguments: the installed examples directory, the program path the examples
+# must name, and optionally the staging root the installation lies under.
+set -euo pipefail
+examples=$1
+program=$2
+root=${3:-}
+
+fail() { echo "check_examples: $*" >&2; exit 1; }
+
+cron_file=$examples/cron/fegaus
+service=$examples/systemd/fegaus-sweep.service
+timer=$examples/systemd/fegaus-sweep.timer
+for file in "$cron_file" "$service" "$timer"; do
+    [ -f "$file" ] || fail "missing $file"
+    [ -z "$(tail -c 1 "$file")" ] || fail "$file does not end with a line end"
+done
+
+# cron runs only files in /etc/cron.d whose names hold letters, digits, - and _.
+[[ $(basename "$cron_file") =~ ^[A-Za-z0-9_-]+$ ]] || fail "cron would ignore a file named $(basename "$cron_file")"
+
+# Every cron line: a comment, an assignment, or five time fields, the user and
+# the command. A % in the command would end it there (cron makes it a line end).
+field_ok() {  # value, lowest, highest
+    local item from to
+    IFS=, read -ra items <<<"$1"
+    for item in "${items[@]}"; do
+        [[ $item =~ ^(\*|([0-9]+)(-([0-9]+))?)(/[1-9][0-9]*)?$ ]] || return 1
+        [ "${BASH_REMATCH[1]}" = "*" ] && continue
+        from=${BASH_REMATCH[2]}
+        to=${BASH_REMATCH[4]:-$from}
+        [ "$from" -ge "$2" ] && [ "$to" -le "$3" ] && [ "$from" -le "$to" ] || return 1
+    done
+}
+cron_command=""
+while IFS= read -r line; do
+    [[ $line =~ ^[[:space:]]*(#|$) ]] && continue
+    [[ $line =~ ^[A-Za-z_][A-Za-z0-9_]*= ]] && continue
+    read -r minute hour day month weekday user command <<<"$line"
+    field_ok "$minute" 0 59 && field_ok "$hour" 0 23 && field_ok "$day" 1 31 \
+        && field_ok "$month" 1 12 && field_ok "$weekday" 0 7 || fail "bad time fields in cron line: $line"
+    [ "$user" = root ] || fail "the cron line runs as '$user', not root: $line"
+    [[ $command != *%* ]] || fail "the cron command holds a %, which cron cuts at: $command"
+    [ -z "$cron_command" ] || fail "more than one cron line"
+    cron_command=$command
+done <"$cron_file"
+[[ $cron_command == "$program "* ]] || fail "the cron line does not run $program: $cron_command"
+
+# The service runs the program and may write where its pattern points, which
+# must not be a temporary directory that PrivateTmp hides from it.
+service_command=$(sed -n "s|^ExecStart=/bin/sh -c '\(.*\)'\$|\1|p" "$service")
+[[ $service_command == "$program "* ]] || fail "ExecStart does not run $program through /bin/sh -c"
+pattern=$(sed -n 's|^[^"]*"\([^"]*\)".*|\1|p' <<<"$service_command")
+pattern_dir=${pattern%/*}
+writable=$(sed -n 's|^ReadWritePaths=||p' "$service")
+[[ " $writable " == *" $pattern_dir "* ]] || fail "ReadWritePaths ($writable) lacks $pattern_dir"
+case $pattern_dir/ in
+    /tmp/* | /var/tmp/*) fail "the pattern $pattern lies in a directory PrivateTmp hides" ;;
+esac
+if command -v systemd-analyze >/dev/null 2>&1; then
+    # Any message is a fault: unknown keys are only warned about. The manual
+    # page is looked for by the package check, not here.
+    verified=$(cd "$(dirname "$service")" && systemd-analyze verify --man=no \
+               ./fegaus-sweep.service ./fegaus-sweep.timer 2>&1) || fail "systemd-analyze verify: $verified"
+    [ -z "$verified" ] || fail "systemd-analyze verify: $verified"
+else
+    echo "check_examples: no systemd-analyze here, the units' syntax is not verified"
+fi
+
+# Both commands, pointed at a scratch directory and the installed program.
+scratch=$(mktemp -d)
+trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
+[ -x "$root$program" ] || fail "$root$program is not installed"
+for name in cron systemd; do
+    if [ $name = cron ]; then command=$cron_command; else command=$service_command; fi
+    [[ $command == *"\"$pattern\""* ]] || fail "the $name example sweeps another pattern than $pattern"
+    command=${command/"$pattern"/$scratch/*.log}
+    command="'$root$program'${command#"$program"}"
+    rm -rf "${scratch:?}"/*
+    touch -d "40 days ago" "$scratch/old.log" "$scratch/old.txt"
+    touch "$scratch/new.log"
+    output=$(sh -c "$command" 2>&1)
+    [ -z "$output" ] || fail "the $name example printed on a clean run: $output"
+    [ ! -e "$scratch/old.log" ] && [ -f "$scratch/new.log" ] && [ -f "$scratch/old.txt" ] \
+        || fail "the $name example deleted the wrong files, left: $(ls "$scratch" | tr "\n" " ")"
+    # A read-only file is never deleted: its failure is all the output.
+    touch -d "40 days ago" "$scratch/locked.log"
+    chmod a-w "$scratch/locked.log"
+    output=$(sh -c "$command" 2>&1)
+    grep -q "^ERR .* locked.log\$" <<<"$output" || fail "the $name example did not report the failure: $output"
+    iconv -f UTF-8 -t UTF-8 <<<"$output" >/dev/null || fail "the $name example's report is not UTF-8"
+    grep -q "gelöscht" <<<"$output" || fail "the $name example's report lacks its count line: $output"
+done
+echo "check_examples: cron and systemd examples run $program as documented"
