@@ -84,10 +84,10 @@ RunResult runFegaus(const std::vector<std::string>& args, const std::string& cwd
     return result;
 }
 
-TempDir::TempDir()
+TempDir::TempDir(const char* parent)
 {
-    char pattern[] = "/tmp/fegaus-test-XXXXXX";
-    if (mkdtemp(pattern) == nullptr)
+    std::string pattern = std::string(parent) + "/fegaus-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("mkdtemp");
     path_ = pattern;
 }

@@ -32,10 +32,10 @@ RunResult runFegaus(const std::vector<std::string>& args, const std::string& cwd
 // ends with status 127 when it cannot be started.
 [[noreturn]] void execTool(const std::vector<std::string>& args, const char* program = nullptr);
 
-// A fresh directory, removed with everything in it at the end of the test.
+// A fresh directory in parent, removed with everything in it at the end of the test.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const char* parent = "/tmp");
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
