@@ -101,7 +101,7 @@ const BatchCase batchCases[] = {
     {"LongestNamesBoundByBytes", 100, 1024, 10, 255, 4},
     {"ShortNamesBoundByBytes", 100, 300, 12, 10, 5},
     // The search's own bounds (0 keeps them): its name room fills before its entries.
-    {"DefaultBoundsLongestNames", 0, 0, 3100, 255, 3072},
+    {"DefaultBoundsLongestNames", 0, 0, 6200, 255, 6145},
 };
 
 INSTANTIATE_TEST_SUITE_P(Bounds, SearchBatches, testing::ValuesIn(batchCases),
