@@ -97,7 +97,7 @@ const BatchCase batchCases[] = {
     {"EntriesDivideEvenly", 4, 4096, 20, 10, 4},
     {"LastBatchShort", 5, 4096, 23, 10, 5},
     {"AllInOneBatch", 64, 4096, 23, 10, 23},
-    // 256 bytes stay free for the longest name: 1024 bytes hold three of 255.
+    // A name is taken while the longest name's room is free: 1024 bytes take four of 255.
     {"LongestNamesBoundByBytes", 100, 1024, 10, 255, 4},
     {"ShortNamesBoundByBytes", 100, 300, 12, 10, 5},
     // The search's own bounds (0 keeps them): its name room fills before its entries.
