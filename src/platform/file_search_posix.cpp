@@ -534,10 +534,6 @@ bool localeSpeaksUtf8()
     return utf8;
 }
 
-} // namespace
-
-namespace {
-
 // Whether the program's texts go out in UTF-8; fixed by openConsole.
 bool textsInUtf8 = false;
 
