@@ -7,14 +7,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -239,38 +237,6 @@ TEST_P(SpecialFile, StaysAndIsNotCountedButALinkToItGoes)
 
 namespace {
 
-constexpr uid_t nobody = 65534;
-
-// Runs program with args in cwd as the user and group nobody, as a cron job of an
-// unprivileged user would; only root can switch.
-RunResult runAsNobody(const std::string& program, const std::vector<std::string>& args, const std::string& cwd)
-{
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return {"", -2};
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0 || chdir(cwd.c_str()) != 0)
-            _exit(126);
-        setenv("TZ", testZone, 1);
-        execTool(args, program.c_str());
-    }
-    close(pipeFds[1]);
-    RunResult result{{}, -1};
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(pipeFds[0], buffer, sizeof buffer)) > 0)
-        result.out.append(buffer, static_cast<std::size_t>(got));
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
-}
-
 struct SearchOnlyCase {
     mode_t mode;
     bool removable; // the directory grants writing to others
@@ -305,7 +271,8 @@ TEST_P(SearchOnlyDirectory, AFileNamedInFullIsFoundThere)
     makeFile(dir / "box/old.log", 40);
     ASSERT_EQ(chmod((dir / "box").c_str(), GetParam().mode), 0);
 
-    const RunResult result = runAsNobody(tool, {"box/old.log"}, dir.path());
+    const RunResult result =
+        runFegaus({"box/old.log"}, {.cwd = dir.path(), .launcher = tool.c_str(), .asNobody = true});
     EXPECT_EQ(result.status, 0);
     const bool removed = GetParam().removable;
     EXPECT_EQ(result.out, banner() + headline(31) + patternHeader("box/old.log") + listingHeader()

@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <ftw.h>
 #include <pty.h>
 #include <sys/stat.h>
@@ -101,6 +102,14 @@ int waitForEnd(pid_t child)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// Gives up root for the user and group nobody, before the run's directory is
+// entered, so that the run gets no further than that user could.
+bool becomeNobody()
+{
+    constexpr uid_t nobody = 65534;
+    return setgroups(0, nullptr) == 0 && setgid(nobody) == 0 && setuid(nobody) == 0;
+}
+
 } // namespace
 
 void PrintTo(Sink sink, std::ostream* out)
@@ -136,6 +145,8 @@ RunResult runFegaus(const std::vector<std::string>& args, const RunOptions& opti
         if (ends.read >= 0)
             close(ends.read);
         close(ends.write);
+        if (options.asNobody && !becomeNobody())
+            _exit(126);
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0)
             _exit(127);
         std::signal(SIGPIPE, SIG_DFL);

@@ -34,6 +34,7 @@ struct RunOptions {
     std::vector<std::string> env{}; // entries added to the environment, the locale's among them
     Sink sink = Sink::Pipe;
     const char* launcher = nullptr; // runs instead of the tool, with args (the tool's path among them)
+    bool asNobody = false;          // run as user and group nobody, as an unprivileged cron job; root only
 };
 
 struct RunResult {

@@ -84,6 +84,18 @@ TEST_P(Race, AFileReplacedByADirectoryIsNotRemoved)
     EXPECT_TRUE(exists(dir / "x.log"));
 }
 
+// A removal asked for by a name the search did not just deliver is judged by that
+// entry's own kind: a FIFO is nobody's old file.
+TEST_P(Race, AFIFONamedInsteadOfTheDeliveredFileStays)
+{
+    makeFile(dir / "x.log", 40);
+    ASSERT_EQ(mkfifo((dir / "pipe.log").c_str(), 0644), 0);
+    find(dir.path());
+    EXPECT_EQ(removeFile(search.handle, (dir / "pipe.log").c_str()), -1);
+    EXPECT_TRUE(exists(dir / "pipe.log"));
+    EXPECT_TRUE(exists(dir / "x.log"));
+}
+
 TEST_P(Race, AFileReplacedByALinkLosesTheLinkNotItsTarget)
 {
     TempDir elsewhere;
