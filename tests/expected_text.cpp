@@ -5,12 +5,12 @@
 namespace {
 
 // The code page 850 byte of the two-byte UTF-8 letter at utf8[at], or 0 when
-// none of ä ö ü Ä ß stands there.
+// none of ä ö ü Ä Ü ß stands there.
 char cp850Letter(const std::string& utf8, std::size_t at)
 {
     static const struct { const char* from; char to; } letters[] = {
         {"\xC3\xA4", '\x84'}, {"\xC3\xB6", '\x94'}, {"\xC3\xBC", '\x81'},
-        {"\xC3\x84", '\x8E'}, {"\xC3\x9F", '\xE1'},
+        {"\xC3\x84", '\x8E'}, {"\xC3\x9C", '\x9A'}, {"\xC3\x9F", '\xE1'},
     };
     for (const auto& letter : letters)
         if (utf8.compare(at, 2, letter.from) == 0)
@@ -116,4 +116,10 @@ std::string refusal(const std::string& shown, const char* lineEnd)
 {
     return expectedText("Suchmuster ist zu lang (über 199 Zeichen) und wird übersprungen: ", lineEnd) + shown
            + expectedText("...\n", lineEnd);
+}
+
+std::string unsafeWay(const std::string& step, const std::string& pattern, const char* lineEnd)
+{
+    return expectedText("Suchmuster führt über einen unsicheren Übergang (", lineEnd) + step
+           + expectedText(") und wird übersprungen: ", lineEnd) + pattern + expectedText("\n", lineEnd);
 }

@@ -11,7 +11,7 @@
 // on Windows. Defined by each platform's harness.
 extern const char* const reportLineEnd;
 
-// utf8 with ä ö ü Ä ß turned into their code page 850 bytes and every "\n"
+// utf8 with ä ö ü Ä Ü ß turned into their code page 850 bytes and every "\n"
 // written as lineEnd.
 std::string expectedText(const std::string& utf8, const char* lineEnd = reportLineEnd);
 
@@ -50,6 +50,11 @@ std::string countLines(int found, int deleted, int failed, int days = 31,
 // The line that refuses a pattern too long to sweep; shown is the start of the
 // pattern that the line shows.
 std::string refusal(const std::string& shown, const char* lineEnd = reportLineEnd);
+
+// The line that refuses a pattern whose way to its directory takes an unsafe
+// step; step and pattern go in as the bytes they are.
+std::string unsafeWay(const std::string& step, const std::string& pattern,
+                      const char* lineEnd = reportLineEnd);
 
 // The run summary over so many patterns, with its count lines.
 std::string summary(int patterns, int found, int deleted, int failed, int days = 31,

@@ -15,7 +15,7 @@
 extern const char* const testZone;
 
 // The German text as the tool writes it on Linux: code page 850 bytes for
-// ä ö ü Ä ß, lines ended by "\n".
+// ä ö ü Ä Ü ß, lines ended by "\n".
 std::string cp850(const std::string& utf8);
 
 // Where the tool's standard output goes.

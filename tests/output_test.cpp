@@ -6,9 +6,9 @@
 
 TEST(GermanText, UmlautsBecomeCodePage850Bytes)
 {
-    const GermanText text = "äöüÄß Löschen"_de;
-    EXPECT_EQ(std::string(text.cp850), "\x84\x94\x81\x8E\xE1 L\x94schen");
-    EXPECT_EQ(std::string(text.utf8), "äöüÄß Löschen");
+    const GermanText text = "äöüÄÜß Löschen"_de;
+    EXPECT_EQ(std::string(text.cp850), "\x84\x94\x81\x8E\x9A\xE1 L\x94schen");
+    EXPECT_EQ(std::string(text.utf8), "äöüÄÜß Löschen");
 }
 
 TEST(GermanText, AsciiPassesUnchanged)

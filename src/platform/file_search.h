@@ -42,8 +42,16 @@ struct SearchState;
 using SearchHandle = SearchState*;
 
 // Starts a search for the pattern and fills entry with the first match; no handle
-// (nullptr) when nothing matches or the search fails for any reason.
+// (nullptr) when nothing matches, the search fails for any reason, or the way to
+// the pattern's directory takes a step that refusedStep then names.
 [[nodiscard]] SearchHandle findFirst(const char* pattern, FindEntry& entry);
+
+// The step on the way to the pattern's directory for which the last findFirst
+// refused the whole pattern, as "<from> -> <to>" in the bytes of the pattern and
+// the links followed; nullptr when it refused none. A step out of a directory
+// that belongs to neither the system nor the owner of what it leads to could
+// lead a run by root into a directory its owner never meant to be swept.
+[[nodiscard]] const char* refusedStep();
 
 // Fills entry with the next match and gives 0, or non-zero at the end.
 [[nodiscard]] int findNext(SearchHandle search, FindEntry& entry);

@@ -383,6 +383,11 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     return nullptr;
 }
 
+const char* refusedStep()
+{
+    return nullptr; // every way is taken as it is
+}
+
 int findNext(SearchHandle search, FindEntry& entry)
 {
     if (search->directory == nullptr)

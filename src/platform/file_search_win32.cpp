@@ -218,6 +218,11 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     return &search;
 }
 
+const char* refusedStep()
+{
+    return nullptr; // every way is taken as it is
+}
+
 int findNext(SearchHandle search, FindEntry& entry)
 {
     if (!FindNextFileW(search->handle, &search->found)) {

@@ -37,6 +37,7 @@ consteval char cp850Of(unsigned char lead, unsigned char trail)
         case 0xB6: return static_cast<char>(0x94); // ö
         case 0xBC: return static_cast<char>(0x81); // ü
         case 0x84: return static_cast<char>(0x8E); // Ä
+        case 0x9C: return static_cast<char>(0x9A); // Ü
         case 0x9F: return static_cast<char>(0xE1); // ß
         default: break;
         }

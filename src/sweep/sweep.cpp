@@ -109,6 +109,14 @@ void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAge
                     rowStart);
 }
 
+// A pattern whose way leads through a step someone else could have prepared is
+// not swept at all. The line stands even in quiet mode: a cron job must mail it.
+void printUnsafeWay(const char* step, const char* pattern)
+{
+    printOut("Suchmuster führt über einen unsicheren Übergang (%s) und wird übersprungen: %s\n"_de,
+             step, pattern);
+}
+
 } // namespace
 
 void directoryPrefix(const char* pattern, char (&prefix)[directoryPrefixCapacity])
@@ -132,7 +140,9 @@ int sweepPattern(const char* pattern, std::int32_t maxAgeDays)
     FindEntry entry;
     const SearchHandle search = findFirst(pattern, entry);
     if (search == nullptr) {
-        if (!runSettings.quiet)
+        if (const char* step = refusedStep())
+            printUnsafeWay(step, pattern);
+        else if (!runSettings.quiet)
             printOut("Keine Dateien gefunden.\n\n\n"_de);
         return 1;
     }

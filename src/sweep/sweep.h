@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // Sweeps one pattern with the age limit: 0 after a completed walk, 1 when the
-// search found nothing.
+// search found nothing or the way to the pattern's directory was refused.
 int sweepPattern(const char* pattern, std::int32_t maxAgeDays);
 
 // The capacity of a directory prefix.
