@@ -37,9 +37,15 @@ read-only files, and never enters subdirectories. Every run prints a German
 report; a quiet mode prints only failed deletions, which suits cron jobs and
 systemd timers.")
 set(CPACK_STRIP_FILES ON)
-# Directories the installation creates are 755 whatever the umask of the build.
+# Read by cpack before each package: the time every archive records
+# (SOURCE_DATE_EPOCH).
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack_project.cmake)
+set(CPACK_FEGAUS_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+# Directories the installation creates are 755 whatever the umask of the build;
+# cpack makes some itself, which cmake/cpack_staged.cmake sets right.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack_staged.cmake)
 
 if(WIN32)
     # One folder with the program and its read-me, both at the top.
