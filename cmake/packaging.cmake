@@ -38,7 +38,7 @@ report; a quiet mode prints only failed deletions, which suits cron jobs and
 systemd timers.")
 set(CPACK_STRIP_FILES ON)
 # Read by cpack before each package: the time every archive records
-# (SOURCE_DATE_EPOCH).
+# (SOURCE_DATE_EPOCH), and the dependencies of a cross-built Debian package.
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack_project.cmake)
 set(CPACK_FEGAUS_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 # Directories the installation creates are 755 whatever the umask of the build;
@@ -135,7 +135,17 @@ else()
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${FEGAUS_WEB_ADDRESS}")
     # The libraries the program links are found by dpkg-shlibdeps (dpkg-dev).
-    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    if(NOT CMAKE_CROSSCOMPILING)
+        set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    else()
+        # For another architecture (the arm64 preset) cpack_project.cmake asks
+        # dpkg-shlibdeps itself, in the cross toolchain's library folder.
+        execute_process(COMMAND dpkg-architecture -t ${CMAKE_LIBRARY_ARCHITECTURE} -q DEB_HOST_ARCH
+                        OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE
+                        ERROR_QUIET)
+        set(CPACK_FEGAUS_CROSS_PROGRAM ${PROJECT_BINARY_DIR}/fegaus)
+        set(CPACK_FEGAUS_CROSS_LIBRARIES ${CMAKE_FIND_ROOT_PATH}/lib)
+    endif()
 endif()
 
 include(CPack)
