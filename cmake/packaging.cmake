@@ -146,6 +146,26 @@ else()
         set(CPACK_FEGAUS_CROSS_PROGRAM ${PROJECT_BINARY_DIR}/fegaus)
         set(CPACK_FEGAUS_CROSS_LIBRARIES ${CMAKE_FIND_ROOT_PATH}/lib)
     endif()
+
+    # The same files as an RPM package (cpack -G RPM, needs rpmbuild), for the
+    # distributions that install those; the build records the sources' time
+    # and no build host, so that it too comes out the same each time.
+    set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+    set(CPACK_RPM_PACKAGE_LICENSE MIT)
+    set(CPACK_RPM_PACKAGE_GROUP "Applications/System")
+    set(CPACK_RPM_PACKAGE_URL "${FEGAUS_WEB_ADDRESS}")
+    set(CPACK_RPM_PACKAGE_SUMMARY "Delete old files, typically logs, by their age in calendar days")
+    set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+    # The folders the system owns stay the system's.
+    set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+        /usr/share/man /usr/share/man/man1 /usr/share/man/de /usr/share/man/de/man1)
+    # No build-ID links beside the program (the .deb has none either).
+    set(CPACK_RPM_SPEC_MORE_DEFINE
+"%define packager ${CPACK_PACKAGE_CONTACT}
+%define _build_id_links none
+%define _buildhost reproducible
+%define use_source_date_epoch_as_buildtime 1
+%define clamp_mtime_to_source_date_epoch 1")
 endif()
 
 include(CPack)
