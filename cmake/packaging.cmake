@@ -61,6 +61,42 @@ if(WIN32)
             DESTINATION .)
     set(CPACK_GENERATOR ZIP)
     set(CPACK_PACKAGE_FILE_NAME "fegaus-${PROJECT_VERSION}-win64")
+
+    # The same four files as a Windows Installer package, for installing
+    # silently on many machines, built with every build where wixl and msibuild
+    # (Debian packages wixl and msitools) are found; faketime keeps the
+    # package's own time out of it (cmake/msi.cmake).
+    find_program(FEGAUS_WIXL wixl)
+    find_program(FEGAUS_MSIBUILD msibuild)
+    find_program(FEGAUS_FAKETIME faketime)
+    if(FEGAUS_WIXL AND FEGAUS_MSIBUILD)
+        set(fegaus_msi ${CMAKE_CURRENT_BINARY_DIR}/fegaus-${PROJECT_VERSION}-win64.msi)
+        set(fegaus_msi_texts ${CMAKE_CURRENT_BINARY_DIR}/LIESMICH.txt ${CMAKE_CURRENT_BINARY_DIR}/LIZENZ.txt
+                             ${CMAKE_CURRENT_BINARY_DIR}/fegaus-taeglich.cmd)
+        set(FEGAUS_MSI_SETTINGS ${PROJECT_BINARY_DIR}/msi-settings.cmake) # tests/windows reads it too
+        file(GENERATE OUTPUT ${FEGAUS_MSI_SETTINGS} CONTENT
+"set(fegaus_source_dir \"${PROJECT_SOURCE_DIR}\")
+set(fegaus_msi \"${fegaus_msi}\")
+set(fegaus_msi_version \"${PROJECT_VERSION}\")
+set(fegaus_msi_files \"$<TARGET_FILE:fegaus>;${fegaus_msi_texts}\")
+set(fegaus_maker_name \"${FEGAUS_MAKER_NAME}\")
+set(fegaus_web_address \"${FEGAUS_WEB_ADDRESS}\")
+set(fegaus_wixl \"${FEGAUS_WIXL}\")
+set(fegaus_msibuild \"${FEGAUS_MSIBUILD}\")
+set(fegaus_faketime \"${FEGAUS_FAKETIME}\")
+")
+        add_custom_command(OUTPUT ${fegaus_msi}
+            COMMAND ${CMAKE_COMMAND} -DFEGAUS_MSI_SETTINGS=${FEGAUS_MSI_SETTINGS}
+                    -P ${PROJECT_SOURCE_DIR}/cmake/msi.cmake
+            DEPENDS fegaus ${fegaus_msi_texts} ${FEGAUS_MSI_SETTINGS} ${PROJECT_SOURCE_DIR}/res/fegaus.wxs
+                    ${PROJECT_SOURCE_DIR}/res/fegaus.ico ${PROJECT_SOURCE_DIR}/cmake/msi.cmake
+                    ${PROJECT_SOURCE_DIR}/cmake/source_date_epoch.cmake
+            COMMENT "Building the Windows Installer package fegaus-${PROJECT_VERSION}-win64.msi"
+            VERBATIM)
+        add_custom_target(fegaus_msi ALL DEPENDS ${fegaus_msi})
+    else()
+        message(STATUS "wixl or msibuild not found (Debian packages wixl, msitools): no Windows Installer package")
+    endif()
 else()
     install(TARGETS fegaus RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
