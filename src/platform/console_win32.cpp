@@ -1,4 +1,10 @@
 // Standard output and the command line on Windows, over kernel32 and the C runtime.
+//
+// A console shows every text as UTF-16, whatever its code page: the program's
+// texts reach it from their readable UTF-8 form, names and patterns in their
+// own characters (shownName, shownPattern), all through WriteConsoleW. A file
+// or a pipe gets the bytes scripts read: code page 850 texts, names and
+// patterns in the ANSI code page, "\r\n" line ends, written in blocks.
 
 #include "platform/file_search.h"
 
@@ -17,9 +23,8 @@ int _dowildcard = 0;
 
 namespace {
 
-// True when every print has to reach the output at once: a console, which
-// buffers nothing by lines. Fixed by openConsole.
-bool flushEachPrint = false;
+// Standard output when it is a console, else nullptr. Fixed by openConsole.
+HANDLE console = nullptr;
 
 } // namespace
 
@@ -28,25 +33,32 @@ void openConsole()
     // Text mode writes every "\n" as "\r\n" and converts nothing else: texts,
     // patterns and names go out as the bytes they are.
     _setmode(_fileno(stdout), _O_TEXT);
-    // Redirected, output goes out in blocks of 4096 bytes; on a console every
-    // print appears as soon as it is made.
+    // Redirected, output goes out in blocks of 4096 bytes.
     static char buffer[4096];
     std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode;
-    flushEachPrint = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+    console = GetConsoleMode(output, &mode) ? output : nullptr;
 }
 
-// A Windows console shows code page 850 as the tool writes it.
+// A console takes the texts in UTF-8, which writeOut hands it as UTF-16.
 bool consoleTakesUtf8()
 {
-    return false;
+    return console != nullptr;
 }
 
 void writeOut(const char* bytes, std::size_t length)
 {
-    std::fwrite(bytes, 1, length, stdout);
-    if (flushEachPrint)
-        std::fflush(stdout);
+    if (console == nullptr) {
+        std::fwrite(bytes, 1, length, stdout);
+        return;
+    }
+    // Each print is whole, so it holds whole characters; on a console it
+    // appears as soon as it is made.
+    static wchar_t text[4096];
+    const int units = MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(length), text, 4096);
+    DWORD written;
+    WriteConsoleW(console, text, static_cast<DWORD>(units), &written, nullptr);
 }
 
 const char* rawCommandLine()

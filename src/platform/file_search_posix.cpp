@@ -572,3 +572,14 @@ const char* rawCommandLine()
 {
     return nullptr;
 }
+
+// Patterns and names are the bytes a terminal shows as they are.
+const char* shownPattern(const char* pattern, char (&)[shownCapacity])
+{
+    return pattern;
+}
+
+const char* shownName(SearchHandle, const FindEntry& entry, char (&)[shownCapacity])
+{
+    return entry.name;
+}

@@ -199,6 +199,36 @@ bool listedNameOf(const wchar_t* name, UINT codePage, char (&listed)[MAX_PATH])
     return false;
 }
 
+namespace {
+
+// Writes the UTF-16 text into shown in UTF-8; false when it does not fit.
+bool toUtf8(const wchar_t* text, char (&shown)[shownCapacity])
+{
+    return WideCharToMultiByte(CP_UTF8, 0, text, -1, shown, sizeof shown, nullptr, nullptr) > 0;
+}
+
+} // namespace
+
+// A console is given every character as it is: the pattern's characters read in
+// the code page it was taken in, which is the pattern the search used.
+const char* shownPattern(const char* pattern, char (&shown)[shownCapacity])
+{
+    wchar_t text[shownCapacity];
+    if (!consoleTakesUtf8() || MultiByteToWideChar(fileNameCodePage(), 0, pattern, -1, text, shownCapacity) == 0
+        || !toUtf8(text, shown))
+        return pattern;
+    return shown;
+}
+
+// A console is given the exact name the search holds, not its listed form, so
+// that a name outside the code page reads as itself and not as a look-alike.
+const char* shownName(SearchHandle search, const FindEntry& entry, char (&shown)[shownCapacity])
+{
+    if (!consoleTakesUtf8() || !toUtf8(search->found.cFileName, shown))
+        return entry.name;
+    return shown;
+}
+
 // The pattern resolved once, as the system resolves it (current directory,
 // drive, "." and "..", separators, trailing dots and blanks), in the "\\?\" form
 // the system takes as it stands; a path given in that form stays as it is.
