@@ -1,6 +1,7 @@
 // The directory search and the removal of what it found, on POSIX systems.
 //
-// A search opens the pattern's directory once and judges and removes every entry
+// A search reaches the pattern's directory by steps that no other user can have
+// prepared (safe_way_posix.cpp), opens it once, and judges and removes every entry
 // relative to that open directory, so that a directory renamed or replaced along
 // the pattern's path during the run can never turn a removal onto another
 // directory. Names are matched before the file system is asked anything about
@@ -10,6 +11,7 @@
 
 #include "platform/file_search.h"
 
+#include "platform/safe_way_posix.h"
 #include "platform/stored_spelling_posix.h"
 #include "platform/wildcard.h"
 
@@ -266,19 +268,17 @@ bool nextMatch(SearchState& search, FindEntry& entry)
     }
 }
 
-// Opens the directory part of the pattern; -1 when it cannot be opened. Only a
-// directory to be listed is opened for reading: a single name needs no more than
-// the right to search the directory, which one that may be searched but not
-// listed (mode 0333 or 0311) grants, as it does to rm.
-int openPatternDirectory(const char* pattern, int directoryLength, bool forListing)
+// Opens the directory the walk ended in for reading its entries. Only a directory
+// to be listed is: a single name needs no more than the right to search the
+// directory, which one that may be searched but not listed (mode 0333 or 0311)
+// grants, as it does to rm.
+bool openForListing(SearchState& search)
 {
-    const int how = (forListing ? O_RDONLY : O_PATH) | O_DIRECTORY | O_CLOEXEC;
-    if (directoryLength == 0)
-        return open(".", how);
-    char directory[256];
-    std::memcpy(directory, pattern, static_cast<std::size_t>(directoryLength));
-    directory[directoryLength] = '\0';
-    return open(directory, how);
+    const int readable = openat(search.directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(search.directoryFd);
+    search.directoryFd = readable;
+    search.directory = readable >= 0 ? fdopendir(readable) : nullptr;
+    return search.directory != nullptr;
 }
 
 } // namespace
@@ -287,38 +287,33 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
 {
     const int directoryLength = directoryPartLength(pattern);
     const char* namePattern = pattern + directoryLength;
-    if (directoryLength >= 256 || std::strlen(namePattern) >= sizeof theSearch.namePattern
-        || *namePattern == '\0')
-        return nullptr;
     SearchState& search = theSearch;
-    const bool singleName = !hasWildcard(namePattern);
-    search.directoryFd = openPatternDirectory(pattern, directoryLength, !singleName);
+    // The way is walked first, so that an unsafe one is named whatever follows it.
+    search.directoryFd = openSafeWay(pattern, directoryLength);
     if (search.directoryFd < 0)
         return nullptr;
-    std::strcpy(search.namePattern, namePattern);
     search.directory = nullptr;
     search.currentName[0] = '\0';
+    if (std::strlen(namePattern) >= sizeof search.namePattern || *namePattern == '\0') {
+        closeSearch(&search);
+        return nullptr;
+    }
+    std::strcpy(search.namePattern, namePattern);
 
     // A name without wildcards is looked up directly instead of reading the whole
-    // directory for it.
-    if (singleName) {
+    // directory for it; its last component is the file itself, never part of the way.
+    if (!hasWildcard(namePattern)) {
         if (lookUpSingleName(search, namePattern, entry))
             return &search;
-    } else {
-        search.directory = fdopendir(search.directoryFd);
+    } else if (openForListing(search)) {
         theBatch.count = 0;
         theBatch.next = 0;
         theBatch.directoryEnd = false;
-        if (search.directory != nullptr && nextMatch(search, entry))
+        if (nextMatch(search, entry))
             return &search;
     }
     closeSearch(&search);
     return nullptr;
-}
-
-const char* refusedStep()
-{
-    return nullptr; // every way is taken as it is
 }
 
 int findNext(SearchHandle search, FindEntry& entry)
@@ -343,7 +338,7 @@ void closeSearch(SearchHandle search)
 {
     if (search->directory != nullptr)
         closedir(search->directory); // closes directoryFd too
-    else
+    else if (search->directoryFd >= 0)
         close(search->directoryFd);
 }
 
