@@ -212,11 +212,9 @@ Step takeStep(Way& way)
     return step;
 }
 
-} // namespace
-
-int openSafeWay(const char* pattern, int length)
+// Walks the way to the directory the first length bytes of pattern name.
+int walkWay(const char* pattern, int length)
 {
-    refusedStepText[0] = '\0';
     static Way way;
     way.pattern = pattern;
     way.pieces[0] = WayPiece{.text = pattern, .length = length, .next = 0, .isPattern = true};
@@ -238,6 +236,45 @@ int openSafeWay(const char* pattern, int length)
         return -1;
     }
     return way.fd;
+}
+
+// The last way walked to its end, and the directory it reached, held for the run.
+// An unquoted *.log reaches the tool as thousands of patterns that share one
+// directory part, and walking it anew for each name would cost a dozen system
+// calls per file. A pattern whose directory part is byte for byte the same is
+// swept in the directory already reached: one this run reached by allowed steps,
+// held open as a single pattern's directory is for the whole of its sweep, so
+// that whatever is renamed meanwhile cannot lead the sweep anywhere else.
+struct WalkedWay {
+    char text[PATH_MAX];
+    int length;
+    int fd; // -1 while none is held
+};
+
+WalkedWay walked{.text = {}, .length = 0, .fd = -1};
+
+bool isWalked(const char* pattern, int length)
+{
+    return walked.fd >= 0 && walked.length == length
+           && std::memcmp(walked.text, pattern, static_cast<std::size_t>(length)) == 0;
+}
+
+} // namespace
+
+int openSafeWay(const char* pattern, int length)
+{
+    refusedStepText[0] = '\0';
+    if (isWalked(pattern, length))
+        return fcntl(walked.fd, F_DUPFD_CLOEXEC, 0);
+    const int fd = walkWay(pattern, length);
+    if (fd < 0 || length >= PATH_MAX)
+        return fd;
+    if (walked.fd >= 0)
+        close(walked.fd);
+    std::memcpy(walked.text, pattern, static_cast<std::size_t>(length));
+    walked.length = length;
+    walked.fd = fd;
+    return fcntl(fd, F_DUPFD_CLOEXEC, 0);
 }
 
 const char* refusedStep()
