@@ -13,6 +13,8 @@ using PointInTime = std::int64_t;
 inline constexpr PointInTime noTime = -1;
 
 inline constexpr std::uint32_t attributeReadOnly = 0x01;
+// Set for a directory, and for anything else that is no file to judge (a FIFO, a
+// socket, a device node, a link to a directory): the sweep skips such an entry.
 inline constexpr std::uint32_t attributeDirectory = 0x10;
 
 // The size of an entry's name buffer: a name of at most 259 bytes and its end.
@@ -20,7 +22,7 @@ inline constexpr std::size_t entryNameCapacity = 260;
 
 // One result of a directory search.
 struct FindEntry {
-    std::uint32_t attributes; // bit 0x10 marks a directory
+    std::uint32_t attributes; // bit 0x10 marks a directory or no file to judge
     PointInTime creationTime;
     PointInTime accessTime;
     PointInTime writeTime;

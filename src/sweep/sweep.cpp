@@ -83,7 +83,7 @@ void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAge
                 SweepPath& path, RowStart& rowStart, SweepCounts& counts)
 {
     if (entry.attributes & attributeDirectory)
-        return;
+        return; // a directory, or no file to judge at all
     const PointInTime time =
         runSettings.timeBasis == TimeBasis::Creation ? entry.creationTime : entry.writeTime;
     LocalDateTime local;
