@@ -13,7 +13,6 @@
 
 #include "platform/directory_way_win32.h"
 
-#include "platform/file_search.h"
 #include "platform/test_hooks.h"
 
 #include <windows.h>
@@ -55,8 +54,8 @@ struct SixPartSid {
 SixPartSid trustedInstaller{SID_REVISION, 6, {{0, 0, 0, 0, 0, 5}},
                             {80, 956008885u, 3418522649u, 1831038044u, 1853292631u, 2271478464u}};
 
-// The step the last walk refused, in the pattern's code page; empty when none.
-// Bounded, so that its form on a console fits a print.
+// The step a walk refused, in the pattern's code page. Bounded, so that its
+// form on a console fits a print.
 char refused[600];
 
 bool isSystemOwner(PSID owner)
@@ -294,16 +293,9 @@ void optIntoRedirectionGuard()
     setPolicy(ProcessRedirectionTrustPolicy, &policy, sizeof policy);
 }
 
-} // namespace
-
-bool transitionAllowed(PSID from, PSID to)
+// Walks from the root of path to its directory; see openSearchedDirectory.
+HANDLE walkTo(const wchar_t* path, std::size_t length, UINT codePage)
 {
-    return isSystemOwner(from) || (from != nullptr && to != nullptr && EqualSid(from, to));
-}
-
-HANDLE openSearchedDirectory(const wchar_t* path, std::size_t length, UINT codePage)
-{
-    refused[0] = '\0';
     optIntoRedirectionGuard();
     const Way way{path, length, rootLengthOf(path, length), codePage};
     Folder folder;
@@ -326,7 +318,17 @@ HANDLE openSearchedDirectory(const wchar_t* path, std::size_t length, UINT codeP
     return folder.handle;
 }
 
-const char* refusedStep()
+} // namespace
+
+bool transitionAllowed(PSID from, PSID to)
 {
-    return refused[0] != '\0' ? refused : nullptr;
+    return isSystemOwner(from) || (from != nullptr && to != nullptr && EqualSid(from, to));
+}
+
+HANDLE openSearchedDirectory(const wchar_t* path, std::size_t length, UINT codePage, const char*& refusedText)
+{
+    refused[0] = '\0';
+    const HANDLE directory = walkTo(path, length, codePage);
+    refusedText = refused[0] != '\0' ? refused : nullptr;
+    return directory;
 }

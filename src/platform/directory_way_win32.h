@@ -9,5 +9,7 @@
 // Opens the directory that path names ("\\?\" form, ending in a separator,
 // length characters) for listing, walking from its root and opening each folder
 // relative to the one before; nullptr when a folder on the way cannot be opened
-// or a step is refused, which refusedStep then names in the code page given.
-[[nodiscard]] HANDLE openSearchedDirectory(const wchar_t* path, std::size_t length, UINT codePage);
+// or a step is refused, which refused then names in the code page given (it is
+// nullptr otherwise).
+[[nodiscard]] HANDLE openSearchedDirectory(const wchar_t* path, std::size_t length, UINT codePage,
+                                           const char*& refused);

@@ -69,6 +69,9 @@ namespace {
 SearchState theSearch;
 alignas(8) BYTE entries[65536];
 
+// The step on the way that the last findFirst refused; nullptr when none.
+const char* refusedWayStep = nullptr;
+
 bool isAsciiLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -367,6 +370,7 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
 {
     // The pattern becomes UTF-16 as the ANSI search would convert it, so that
     // the system matches exactly what it would have matched.
+    refusedWayStep = nullptr;
     SearchState& search = theSearch;
     search.codePage = fileNameCodePage();
     wchar_t widePattern[MAX_PATH];
@@ -382,7 +386,7 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     else
         std::wcscpy(search.mask, name);
     path[directoryLength] = L'\0';
-    search.directory = openSearchedDirectory(path, directoryLength, search.codePage);
+    search.directory = openSearchedDirectory(path, directoryLength, search.codePage, refusedWayStep);
     if (search.directory == nullptr)
         return nullptr;
     if (!fetchEntries(search, true) || !takeNextEntry(search)) {
@@ -391,6 +395,11 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     }
     deliverFound(search, entry);
     return &search;
+}
+
+const char* refusedStep()
+{
+    return refusedWayStep;
 }
 
 int findNext(SearchHandle search, FindEntry& entry)
