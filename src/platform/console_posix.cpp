@@ -1,5 +1,5 @@
-// Standard output on POSIX systems: its buffering, broken pipes, and whether the
-// program's texts go out in UTF-8.
+// Standard output on POSIX systems: its buffering, broken pipes, whether the
+// program's texts go out in UTF-8, and the form names and patterns are shown in.
 
 #include "platform/file_search.h"
 
@@ -53,4 +53,15 @@ bool consoleTakesUtf8()
 void writeOut(const char* bytes, std::size_t length)
 {
     std::fwrite(bytes, 1, length, stdout);
+}
+
+// Patterns and names are the bytes a terminal shows as they are.
+const char* shownPattern(const char* pattern, char (&)[shownCapacity])
+{
+    return pattern;
+}
+
+const char* shownName(SearchHandle, const FindEntry& entry, char (&)[shownCapacity])
+{
+    return entry.name;
 }

@@ -93,6 +93,20 @@ void openConsole();
 // until it is flushed, they appear at once.
 void writeOut(const char* bytes, std::size_t length);
 
+// Room for the form in which a pattern, a refused step or a name is shown.
+inline constexpr std::size_t shownCapacity = 2048;
+
+// The text to show for a pattern, or for a text in a pattern's bytes such as a
+// refused step: the bytes as they are, except where the output takes UTF-8 and
+// the platform took the pattern in another code page (a Windows console).
+[[nodiscard]] const char* shownPattern(const char* pattern, char (&shown)[shownCapacity]);
+
+// The name to show for the entry the search delivered last: its name as
+// listed, except where the output takes UTF-8 and the listed form is not the
+// name itself (a Windows console, which gets the exact name).
+[[nodiscard]] const char* shownName(SearchHandle search, const FindEntry& entry,
+                                    char (&shown)[shownCapacity]);
+
 // The process's command line as one text, where the platform hands it over
 // unsplit; nullptr where the arguments arrive split.
 [[nodiscard]] const char* rawCommandLine();
