@@ -13,6 +13,7 @@
 
 #include "platform/safe_way_posix.h"
 #include "platform/stored_spelling_posix.h"
+#include "platform/test_hooks.h"
 #include "platform/wildcard.h"
 
 #include <dirent.h>
@@ -323,9 +324,9 @@ int findNext(SearchHandle search, FindEntry& entry)
     return nextMatch(*search, entry) ? 0 : 1;
 }
 
-// Lowers the bounds of a batch for the searches that follow (tests only; declared
-// there): the entries a batch holds, and the bytes its names may take, of which
-// the longest name's room is kept free. Values out of range restore the default.
+// Lowers the bounds of a batch for the searches that follow (tests only): the
+// entries a batch holds, and the bytes its names may take, of which the longest
+// name's room is kept free. Values out of range restore the default.
 void setSearchBatchLimits(int entries, int nameBytes)
 {
     const bool valid = entries >= 1 && entries <= batchEntryCapacity && nameBytes >= longestName
