@@ -4,9 +4,11 @@
 // each folder relative to the open folder before it, and every step is judged by
 // the owners of what it joins. A step out of a folder that the system owns
 // (SYSTEM, Administrators, TrustedInstaller) is always allowed; out of anyone
-// else's folder only into something of the same owner, and through a junction,
-// mount point or directory symbolic link only when both the link and the folder
-// it leads to belong to that owner. Without this, a user who may write a folder
+// else's folder only into something of the same owner. A junction, mount point
+// or directory symbolic link is a step of its own: from the link into the folder
+// it leads to, judged by the link's owner, so that a user's junction leads only
+// into that user's folders, even where it lies in a folder of the system's that
+// users may write. Without this, a user who may write a folder
 // on the way could point a run by SYSTEM into C:\Windows with a junction, which
 // needs no privilege to make. The folder finally opened is the one whose owner
 // was judged; the search and every removal go through its handle.
@@ -212,10 +214,11 @@ bool openRoot(const Way& way, bool last, Folder& root)
     return true;
 }
 
-// Follows the link open as link, which the name start to end holds in from,
-// into next; false when the link was swapped meanwhile or its target is refused.
-bool followLink(Folder& from, const Way& way, std::size_t start, std::size_t end, HANDLE link, bool last,
-                Folder& next)
+// Follows the link open as link, owned by linkOwner, which the name start to end
+// holds in from, into next; false when the link was swapped meanwhile or the step
+// from the link into its target is refused.
+bool followLink(Folder& from, const Way& way, std::size_t start, std::size_t end, HANDLE link,
+                Owner& linkOwner, bool last, Folder& next)
 {
     const wchar_t* const name = way.path + start;
     if (!openRelative(from.handle, name, end - start, folderAccess(last), 0, next.handle))
@@ -233,7 +236,7 @@ bool followLink(Folder& from, const Way& way, std::size_t start, std::size_t end
     readOwner(next.handle, next.owner);
     if (!same) {
         refuse(way, start, name, end - start);
-    } else if (!transitionAllowed(sidOf(from.owner), sidOf(next.owner))) {
+    } else if (!transitionAllowed(sidOf(linkOwner), sidOf(next.owner))) {
         wchar_t target[MAX_PATH];
         const std::size_t targetLength = linkTarget(link, target);
         if (targetLength != 0)
@@ -269,7 +272,7 @@ bool takeStep(Folder& from, const Way& way, std::size_t start, std::size_t end, 
         next.owner = heldOwner;
         return true;
     }
-    const bool followed = followLink(from, way, start, end, held, last, next);
+    const bool followed = followLink(from, way, start, end, held, heldOwner, last, next);
     NtClose(held);
     return followed;
 }
