@@ -399,6 +399,7 @@ INSTANTIATE_TEST_SUITE_P(Patterns, PatternNamingNoFile, testing::Values(
     NoFilesCase{"sub/..", true},
     NoFilesCase{"link", true},
     NoFilesCase{"link/", false},
+    NoFilesCase{"loop/old.log", false}, // a link to itself: more links than the system follows
     NoFilesCase{"s*", true}));
 
 TEST_P(PatternNamingNoFile, RemovesNothing)
@@ -407,12 +408,71 @@ TEST_P(PatternNamingNoFile, RemovesNothing)
     makeFile(dir / "sub/old.log", 40);
     setWriteTime(dir / "sub", noonDaysAgo(40));
     ASSERT_EQ(symlink("sub", (dir / "link").c_str()), 0);
+    ASSERT_EQ(symlink("loop", (dir / "loop").c_str()), 0);
     const Names before = remaining(dir.path());
     const RunResult result = run({GetParam().pattern});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, banner() + headline(31) + patternHeader(GetParam().pattern)
                               + (GetParam().searchFindsSomething ? countLines(0, 0, 0) : nothingFound()));
     EXPECT_EQ(remaining(dir.path()), before);
+}
+
+struct WayCase {
+    const char* pattern;
+    const char* step; // the step refused, "$D" standing for the test's directory; nullptr when followed
+    const char* removed; // the file that goes when the way is followed
+};
+
+void PrintTo(const WayCase& c, std::ostream* out)
+{
+    *out << c.pattern;
+}
+
+class WayToTheDirectory : public Fault, public testing::WithParamInterface<WayCase> {};
+
+INSTANTIATE_TEST_SUITE_P(Ways, WayToTheDirectory, testing::Values(
+    WayCase{"user/cache/*.log", "user/cache -> ../victim", nullptr},
+    WayCase{"user/outside/*.log", "user/outside -> $D/victim", nullptr},
+    WayCase{"user/deep/up/../victim/*.log", "user/deep/up -> ..", nullptr},
+    WayCase{"user/cache/old.log", "user/cache -> ../victim", nullptr},
+    WayCase{"logs/*.log", nullptr, "victim/old.log"},
+    WayCase{"user/current/*.log", nullptr, "user/releases/v2/old.log"}));
+
+// A link that a less trusted user laid on the way to a pattern's directory must
+// not lead a run by root to anybody else's files; root's own links, and a user's
+// links within that user's own tree, are followed as ever.
+TEST_P(WayToTheDirectory, IsFollowedOnlyWhereNoOtherUserCanHaveLaidALink)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "the user's directories and links must belong to another user, which needs root";
+    for (const char* sub : {"victim", "user", "user/deep", "user/releases", "user/releases/v2"})
+        ASSERT_EQ(mkdir((dir / sub).c_str(), 0755), 0);
+    for (const char* sub : {"victim", "user/releases/v2"}) {
+        makeFile(dir / sub + "/old.log", 40);
+        makeFile(dir / sub + "/young.log", 3);
+    }
+    const std::pair<std::string, const char*> links[] = {{dir / "victim", "logs"},
+        {"../victim", "user/cache"}, {dir / "victim", "user/outside"}, {"..", "user/deep/up"},
+        {"releases/v2", "user/current"}};
+    for (const auto& [target, name] : links)
+        ASSERT_EQ(symlink(target.c_str(), (dir / name).c_str()), 0);
+    for (const char* owned : {"user", "user/deep", "user/releases", "user/releases/v2", "user/cache",
+                              "user/outside", "user/deep/up", "user/current"})
+        ASSERT_EQ(lchown((dir / owned).c_str(), 65534, 65534), 0); // nobody, nogroup
+
+    const WayCase& c = GetParam();
+    Names expected = remaining(dir.path());
+    if (c.step == nullptr) {
+        EXPECT_EQ(run({"-Q", c.pattern}).out, "");
+        expected.erase(c.removed);
+    } else {
+        std::string step = c.step;
+        if (const std::size_t at = step.find("$D"); at != std::string::npos)
+            step.replace(at, 2, dir.path());
+        EXPECT_EQ(run({"-Q", c.pattern}).out, unsafeWay(step, c.pattern));
+        EXPECT_EQ(run({c.pattern}).out, banner() + headline(31) + patternHeader(c.pattern) + unsafeWay(step, c.pattern));
+    }
+    EXPECT_EQ(remaining(dir.path()), expected);
 }
 
 struct LoneWildcardCase {

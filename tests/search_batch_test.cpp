@@ -5,6 +5,7 @@
 
 #include "harness.h"
 #include "platform/file_search.h"
+#include "platform/test_hooks.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -18,10 +19,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-// The search's own bounds for a batch, lowered for these tests; out-of-range
-// values restore the defaults.
-void setSearchBatchLimits(int entries, int nameBytes);
 
 namespace {
 

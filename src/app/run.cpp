@@ -29,8 +29,12 @@ void printPatternTooLong(const char* pattern)
         if ((static_cast<unsigned char>(pattern[shown]) & 0xC0) == 0x80)
             shown = shownBytes; // not UTF-8 after all: the bytes as they are
     }
-    printOut("Suchmuster ist zu lang (über %d Zeichen) und wird übersprungen: %.*s...\n"_de,
-             static_cast<int>(patternCapacity - 1), shown, pattern);
+    char start[shownBytes + 1];
+    std::memcpy(start, pattern, static_cast<std::size_t>(shown));
+    start[shown] = '\0';
+    char shownStart[shownCapacity];
+    printOut("Suchmuster ist zu lang (über %d Zeichen) und wird übersprungen: %s...\n"_de,
+             static_cast<int>(patternCapacity - 1), shownPattern(start, shownStart));
 }
 
 // Sweeps one pattern argument, unless it is empty or too long for the buffer.

@@ -13,6 +13,8 @@ using PointInTime = std::int64_t;
 inline constexpr PointInTime noTime = -1;
 
 inline constexpr std::uint32_t attributeReadOnly = 0x01;
+// Set for a directory, and for anything else that is no file to judge (a FIFO, a
+// socket, a device node, a link to a directory): the sweep skips such an entry.
 inline constexpr std::uint32_t attributeDirectory = 0x10;
 
 // The size of an entry's name buffer: a name of at most 259 bytes and its end.
@@ -20,7 +22,7 @@ inline constexpr std::size_t entryNameCapacity = 260;
 
 // One result of a directory search.
 struct FindEntry {
-    std::uint32_t attributes; // bit 0x10 marks a directory
+    std::uint32_t attributes; // bit 0x10 marks a directory or no file to judge
     PointInTime creationTime;
     PointInTime accessTime;
     PointInTime writeTime;
@@ -90,6 +92,20 @@ void openConsole();
 // Hands bytes to standard output, in one piece. Where the console shows nothing
 // until it is flushed, they appear at once.
 void writeOut(const char* bytes, std::size_t length);
+
+// Room for the form in which a pattern, a refused step or a name is shown.
+inline constexpr std::size_t shownCapacity = 2048;
+
+// The text to show for a pattern, or for a text in a pattern's bytes such as a
+// refused step: the bytes as they are, except where the output takes UTF-8 and
+// the platform took the pattern in another code page (a Windows console).
+[[nodiscard]] const char* shownPattern(const char* pattern, char (&shown)[shownCapacity]);
+
+// The name to show for the entry the search delivered last: its name as
+// listed, except where the output takes UTF-8 and the listed form is not the
+// name itself (a Windows console, which gets the exact name).
+[[nodiscard]] const char* shownName(SearchHandle search, const FindEntry& entry,
+                                    char (&shown)[shownCapacity]);
 
 // The process's command line as one text, where the platform hands it over
 // unsplit; nullptr where the arguments arrive split.

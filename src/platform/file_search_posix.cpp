@@ -1,6 +1,7 @@
-// The platform layer on POSIX systems.
+// The directory search and the removal of what it found, on POSIX systems.
 //
-// A search opens the pattern's directory once and judges and removes every entry
+// A search reaches the pattern's directory by steps that no other user can have
+// prepared (safe_way_posix.cpp), opens it once, and judges and removes every entry
 // relative to that open directory, so that a directory renamed or replaced along
 // the pattern's path during the run can never turn a removal onto another
 // directory. Names are matched before the file system is asked anything about
@@ -10,29 +11,31 @@
 
 #include "platform/file_search.h"
 
-#include "platform/calendar_fields.h"
+#include "platform/safe_way_posix.h"
+#include "platform/stored_spelling_posix.h"
+#include "platform/test_hooks.h"
 #include "platform/wildcard.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <langinfo.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <clocale>
-#include <csignal>
-#include <cstdio>
 #include <cstdint>
 #include <cstring>
-#include <ctime>
+
+namespace {
+
+constexpr int longestName = 256; // a name of 255 bytes and its zero
+
+} // namespace
 
 struct SearchState {
-    int directoryFd;         // opened only for search when the pattern names one file
-    DIR* directory;          // nullptr when the pattern names one file
-    char namePattern[256];   // the pattern's last component
-    char currentName[256];   // the entry delivered last, and its mode
+    int directoryFd;                 // opened only for search when the pattern names one file
+    DIR* directory;                  // nullptr when the pattern names one file
+    char namePattern[longestName];   // the pattern's last component
+    char currentName[longestName];   // the entry delivered last, and its mode
     mode_t currentMode;
 };
 
@@ -51,7 +54,6 @@ SearchState theSearch;
 // about 10 % slower, in batches of 16,384 a third slower. A batch is bounded in
 // entries and in name bytes, and its entries are packed tight, so that it takes
 // 2.25 MiB at most.
-constexpr int longestName = 256; // a name of 255 bytes and its zero
 constexpr int batchEntryCapacity = 98304;
 // Room for a full batch of names of up to 15 bytes, besides the longest name's.
 constexpr int batchNameCapacity = batchEntryCapacity * 16 + longestName;
@@ -109,10 +111,21 @@ PointInTime pointInTime(const statx_timestamp& stamp)
     return zeroTimestamp(stamp) ? noTime : static_cast<PointInTime>(stamp.tv_sec);
 }
 
-// Fills entry for a directory without asking the file system for more.
-void fillDirectory(const char* name, FindEntry& entry)
+// The sweep skips every entry marked as a directory, without a row and without
+// counting it. The search gives that mark to everything that is no file to judge:
+// directories, links to directories, FIFOs, sockets and device nodes.
+constexpr std::uint32_t notAFileToJudge = attributeDirectory;
+
+bool isFileToJudge(const FindEntry& entry)
 {
-    entry = FindEntry{.attributes = attributeDirectory,
+    return (entry.attributes & notAFileToJudge) == 0;
+}
+
+// Fills entry for something that is no file to judge, without asking the file
+// system for more.
+void markNotAFileToJudge(const char* name, FindEntry& entry)
+{
+    entry = FindEntry{.attributes = notAFileToJudge,
                       .creationTime = noTime,
                       .accessTime = noTime,
                       .writeTime = noTime,
@@ -141,12 +154,6 @@ bool lookUp(int directoryFd, const char* name, unsigned wanted, struct statx& st
     return statx(directoryFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, wanted, &status) == 0;
 }
 
-bool sameFile(const struct statx& a, const struct statx& b)
-{
-    return a.stx_ino == b.stx_ino && a.stx_dev_major == b.stx_dev_major
-           && a.stx_dev_minor == b.stx_dev_minor;
-}
-
 // The creation time of a file whose file system records no birth time. Copying
 // with the times kept (cp -p, tar, rsync -t, unzip) and touch -d set the last
 // write into the past, so the write time alone could make a file copied in today
@@ -162,22 +169,20 @@ PointInTime creationStandIn(const struct statx& status)
 }
 
 // Fills entry from the entry's own status (a link is judged by the link itself).
-// Whatever is not a file to judge reaches the sweep marked as a directory, which
-// it skips without a row and without counting it.
 void fillFromStatx(SearchState& search, const struct statx& status, const char* name,
                    FindEntry& entry)
 {
     std::strcpy(search.currentName, name);
     search.currentMode = status.stx_mode;
     if (!isCandidate(status.stx_mode)) {
-        fillDirectory(name, entry);
+        markNotAFileToJudge(name, entry);
         return;
     }
     if (S_ISLNK(status.stx_mode)) {
         // A link to a directory counts as a directory and is never judged.
         struct stat target;
         if (fstatat(search.directoryFd, name, &target, 0) == 0 && S_ISDIR(target.st_mode)) {
-            fillDirectory(name, entry);
+            markNotAFileToJudge(name, entry);
             return;
         }
     }
@@ -204,70 +209,6 @@ bool fillFromStatus(SearchState& search, const char* name, FindEntry& entry)
     return true;
 }
 
-// Writes name into turned with the case of its ASCII letters turned; false when it
-// has no such letter.
-bool turnCase(const char* name, char* turned)
-{
-    bool letter = false;
-    for (; *name != '\0'; ++name, ++turned) {
-        const char c = *name;
-        const bool isLetter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        letter = letter || isLetter;
-        *turned = isLetter ? static_cast<char>(c ^ 0x20) : c; // 'a' ^ 0x20 is 'A'
-    }
-    *turned = '\0';
-    return letter;
-}
-
-// Reads the directory for the spelling under which found is stored, when it differs
-// from entry's name in the case of ASCII letters only. An entry spelled exactly as
-// asked wins: on a file system where case counts, a hard link may differ in case.
-void readStoredSpelling(DIR* directory, int directoryFd, const struct statx& found, FindEntry& entry)
-{
-    char stored[256] = "";
-    while (const dirent* listed = readdir(directory)) {
-        if (strcasecmp(listed->d_name, entry.name) != 0)
-            continue;
-        if (std::strcmp(listed->d_name, entry.name) == 0)
-            return;
-        struct statx status;
-        if (stored[0] == '\0' && lookUp(directoryFd, listed->d_name, STATX_INO, status)
-            && sameFile(status, found)) {
-            std::strcpy(stored, listed->d_name);
-            if (found.stx_nlink == 1)
-                break; // the file has no other name to find
-        }
-    }
-    if (stored[0] != '\0')
-        std::strcpy(entry.name, stored);
-}
-
-// On a file system that ignores case (vfat, NTFS), a name looked up directly may
-// reach a file stored under another spelling, and the listing must show the name
-// as stored. Where case counts, the name with its letters' case turned reaches
-// nothing (or another file) and that one lookup is all it costs; only where it
-// reaches the same file is the directory read. A directory that may be searched
-// but not read, and a difference in letters outside ASCII, leave the pattern's
-// spelling.
-void takeStoredSpelling(int directoryFd, const struct statx& found, FindEntry& entry)
-{
-    char turned[sizeof entry.name];
-    struct statx other;
-    if (!turnCase(entry.name, turned) || !lookUp(directoryFd, turned, STATX_INO, other)
-        || !sameFile(other, found))
-        return;
-    const int readable = openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (readable < 0)
-        return;
-    DIR* directory = fdopendir(readable);
-    if (directory == nullptr) {
-        close(readable);
-        return;
-    }
-    readStoredSpelling(directory, directoryFd, found, entry);
-    closedir(directory);
-}
-
 // Looks up the one file a pattern without wildcards names; false when it is not there.
 bool lookUpSingleName(SearchState& search, const char* name, FindEntry& entry)
 {
@@ -275,7 +216,7 @@ bool lookUpSingleName(SearchState& search, const char* name, FindEntry& entry)
     if (!lookUp(search.directoryFd, name, wantedStatus, status))
         return false;
     fillFromStatx(search, status, name, entry);
-    if (!(entry.attributes & attributeDirectory)) {
+    if (isFileToJudge(entry)) {
         takeStoredSpelling(search.directoryFd, status, entry);
         std::strcpy(search.currentName, entry.name);
     }
@@ -319,7 +260,7 @@ bool nextMatch(SearchState& search, FindEntry& entry)
         const BatchEntry next = batch.entries[batch.next++];
         const char* name = batch.names + nameOffsetOf(next);
         if (isDirectoryEntry(next)) {
-            fillDirectory(name, entry);
+            markNotAFileToJudge(name, entry);
             search.currentName[0] = '\0';
             return true;
         }
@@ -328,19 +269,17 @@ bool nextMatch(SearchState& search, FindEntry& entry)
     }
 }
 
-// Opens the directory part of the pattern; -1 when it cannot be opened. Only a
-// directory to be listed is opened for reading: a single name needs no more than
-// the right to search the directory, which one that may be searched but not
-// listed (mode 0333 or 0311) grants, as it does to rm.
-int openPatternDirectory(const char* pattern, int directoryLength, bool forListing)
+// Opens the directory the walk ended in for reading its entries. Only a directory
+// to be listed is: a single name needs no more than the right to search the
+// directory, which one that may be searched but not listed (mode 0333 or 0311)
+// grants, as it does to rm.
+bool openForListing(SearchState& search)
 {
-    const int how = (forListing ? O_RDONLY : O_PATH) | O_DIRECTORY | O_CLOEXEC;
-    if (directoryLength == 0)
-        return open(".", how);
-    char directory[256];
-    std::memcpy(directory, pattern, static_cast<std::size_t>(directoryLength));
-    directory[directoryLength] = '\0';
-    return open(directory, how);
+    const int readable = openat(search.directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    close(search.directoryFd);
+    search.directoryFd = readable;
+    search.directory = readable >= 0 ? fdopendir(readable) : nullptr;
+    return search.directory != nullptr;
 }
 
 } // namespace
@@ -349,43 +288,33 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
 {
     const int directoryLength = directoryPartLength(pattern);
     const char* namePattern = pattern + directoryLength;
-    if (directoryLength >= 256 || std::strlen(namePattern) >= sizeof theSearch.namePattern
-        || *namePattern == '\0')
-        return nullptr;
     SearchState& search = theSearch;
-    const bool singleName = !hasWildcard(namePattern);
-    search.directoryFd = openPatternDirectory(pattern, directoryLength, !singleName);
+    // The way is walked first, so that an unsafe one is named whatever follows it.
+    search.directoryFd = openSafeWay(pattern, directoryLength);
     if (search.directoryFd < 0)
         return nullptr;
-    std::strcpy(search.namePattern, namePattern);
     search.directory = nullptr;
     search.currentName[0] = '\0';
+    if (std::strlen(namePattern) >= sizeof search.namePattern || *namePattern == '\0') {
+        closeSearch(&search);
+        return nullptr;
+    }
+    std::strcpy(search.namePattern, namePattern);
 
     // A name without wildcards is looked up directly instead of reading the whole
-    // directory for it.
-    if (singleName) {
+    // directory for it; its last component is the file itself, never part of the way.
+    if (!hasWildcard(namePattern)) {
         if (lookUpSingleName(search, namePattern, entry))
             return &search;
-        close(search.directoryFd);
-        return nullptr;
+    } else if (openForListing(search)) {
+        theBatch.count = 0;
+        theBatch.next = 0;
+        theBatch.directoryEnd = false;
+        if (nextMatch(search, entry))
+            return &search;
     }
-    search.directory = fdopendir(search.directoryFd);
-    if (search.directory == nullptr) {
-        close(search.directoryFd);
-        return nullptr;
-    }
-    theBatch.count = 0;
-    theBatch.next = 0;
-    theBatch.directoryEnd = false;
-    if (nextMatch(search, entry))
-        return &search;
-    closedir(search.directory);
+    closeSearch(&search);
     return nullptr;
-}
-
-const char* refusedStep()
-{
-    return nullptr; // every way is taken as it is
 }
 
 int findNext(SearchHandle search, FindEntry& entry)
@@ -395,9 +324,9 @@ int findNext(SearchHandle search, FindEntry& entry)
     return nextMatch(*search, entry) ? 0 : 1;
 }
 
-// Lowers the bounds of a batch for the searches that follow (tests only; declared
-// there): the entries a batch holds, and the bytes its names may take, of which
-// the longest name's room is kept free. Values out of range restore the default.
+// Lowers the bounds of a batch for the searches that follow (tests only): the
+// entries a batch holds, and the bytes its names may take, of which the longest
+// name's room is kept free. Values out of range restore the default.
 void setSearchBatchLimits(int entries, int nameBytes)
 {
     const bool valid = entries >= 1 && entries <= batchEntryCapacity && nameBytes >= longestName
@@ -410,7 +339,7 @@ void closeSearch(SearchHandle search)
 {
     if (search->directory != nullptr)
         closedir(search->directory); // closes directoryFd too
-    else
+    else if (search->directoryFd >= 0)
         close(search->directoryFd);
 }
 
@@ -437,138 +366,4 @@ int directoryPartLength(const char* pattern)
 {
     const char* slash = std::strrchr(pattern, '/');
     return slash != nullptr ? static_cast<int>(slash - pattern + 1) : 0;
-}
-
-PointInTime now()
-{
-    timespec clock;
-    clock_gettime(CLOCK_REALTIME, &clock);
-    return clock.tv_sec;
-}
-
-namespace {
-
-// A local calendar day without a change of UTC offset in it: every point in time
-// of [start, start + 86400) lies on this date, at (time - start) seconds past midnight.
-struct CachedDay {
-    PointInTime start;
-    int year;
-    int month;
-    int day;
-};
-
-// Files of a directory mostly share a few dates, so the last days converted are
-// kept; a day on which the offset changes is never kept and always converted anew.
-CachedDay cachedDays[4];
-int cachedDayCount = 0;
-int nextCachedDay = 0;
-
-bool sameLocalDay(const std::tm& a, const std::tm& b)
-{
-    return a.tm_year == b.tm_year && a.tm_yday == b.tm_yday && a.tm_gmtoff == b.tm_gmtoff;
-}
-
-// Remembers the day of time when midnight and the day's last second share its offset.
-void rememberDay(PointInTime time, const std::tm& fields)
-{
-    const PointInTime start = time - (fields.tm_hour * 3600 + fields.tm_min * 60 + fields.tm_sec);
-    const std::time_t first = static_cast<std::time_t>(start);
-    const std::time_t last = static_cast<std::time_t>(start + 86399);
-    std::tm atFirst;
-    std::tm atLast;
-    if (localtime_r(&first, &atFirst) == nullptr || localtime_r(&last, &atLast) == nullptr)
-        return;
-    if (!sameLocalDay(atFirst, fields) || !sameLocalDay(atLast, fields) || atFirst.tm_hour != 0
-        || atFirst.tm_min != 0 || atFirst.tm_sec != 0 || atLast.tm_hour != 23
-        || atLast.tm_min != 59 || atLast.tm_sec != 59)
-        return;
-    cachedDays[nextCachedDay] = CachedDay{.start = start,
-                                          .year = fields.tm_year + 1900,
-                                          .month = fields.tm_mon + 1,
-                                          .day = fields.tm_mday};
-    nextCachedDay = (nextCachedDay + 1) % 4;
-    if (cachedDayCount < 4)
-        ++cachedDayCount;
-}
-
-bool fromCachedDay(PointInTime time, LocalDateTime& local)
-{
-    for (int i = 0; i < cachedDayCount; ++i) {
-        const CachedDay& cached = cachedDays[i];
-        if (time >= cached.start && time - cached.start < 86400) {
-            const auto seconds = static_cast<int>(time - cached.start);
-            local = LocalDateTime{.year = cached.year,
-                                  .month = cached.month,
-                                  .day = cached.day,
-                                  .hour = seconds / 3600,
-                                  .minute = seconds % 3600 / 60};
-            return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
-
-bool localDateTime(PointInTime time, LocalDateTime& local)
-{
-    if (time < 0)
-        return false;
-    if (fromCachedDay(time, local))
-        return true;
-    const std::time_t value = static_cast<std::time_t>(time);
-    std::tm fields;
-    if (localtime_r(&value, &fields) == nullptr || !calendarFields(fields, local))
-        return false;
-    rememberDay(time, fields);
-    return true;
-}
-
-namespace {
-
-// Whether the user's locale writes its characters in UTF-8. The locale is
-// consulted only here: the tool itself runs in the C locale throughout, so that
-// nothing else it does (the option scan's upper case above all) depends on it.
-bool localeSpeaksUtf8()
-{
-    if (std::setlocale(LC_CTYPE, "") == nullptr)
-        return false;
-    const char* codeset = nl_langinfo(CODESET);
-    const bool utf8 = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
-    std::setlocale(LC_CTYPE, "C");
-    return utf8;
-}
-
-// Whether the program's texts go out in UTF-8; fixed by openConsole.
-bool textsInUtf8 = false;
-
-} // namespace
-
-void openConsole()
-{
-    // Into a file or a pipe a million rows must not be a million writes; a
-    // terminal sees every line at once.
-    const bool terminal = isatty(STDOUT_FILENO) != 0;
-    static char buffer[65536];
-    std::setvbuf(stdout, buffer, terminal ? _IOLBF : _IOFBF, sizeof buffer);
-    // A reader that goes away early must not stop a cleanup halfway.
-    std::signal(SIGPIPE, SIG_IGN);
-    // A person at a UTF-8 terminal reads the texts in UTF-8; a file or a pipe
-    // always gets code page 850, the same bytes on every system, for scripts.
-    textsInUtf8 = terminal && localeSpeaksUtf8();
-}
-
-bool consoleTakesUtf8()
-{
-    return textsInUtf8;
-}
-
-void writeOut(const char* bytes, std::size_t length)
-{
-    std::fwrite(bytes, 1, length, stdout);
-}
-
-const char* rawCommandLine()
-{
-    return nullptr;
 }

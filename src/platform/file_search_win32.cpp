@@ -1,39 +1,45 @@
-// The platform layer on Windows, over kernel32 and the C runtime.
+// The directory search and the removal of what it found, on Windows.
 //
-// The search is the system's own wildcard search: which names match (case,
-// "*.*", short 8.3 names) is the system's rule, and the tool adds none of its
-// own. Entries come in the order the system delivers them, directories and the
-// entries "." and ".." included; choosing files is the sweep's business.
+// A search opens the pattern's directory once, by the checked way of
+// directory_way_win32, and both reads the entries and removes files through
+// that one handle: nothing is resolved by path after the search started, so a
+// directory renamed, or replaced by a junction, during the run cannot turn a
+// removal into another directory. A file is removed only when the file opened
+// for it is the very entry the search delivered.
+//
+// Which names match is the system's rule, and the tool adds none of its own:
+// the file system gets the mask that the system's own wildcard search hands it,
+// so case, "*.*", short 8.3 names, "?" and trailing dots match as they always
+// did. Entries come in the order the file system delivers them, directories and
+// the entries "." and ".." included; choosing files is the sweep's business.
 //
 // Patterns arrive and names are listed in the ANSI code page, exactly as the
-// system's ANSI search would take and give them. Underneath, the search runs on
+// system's ANSI search would take and give them. Underneath, everything runs on
 // the UTF-16 names the file system holds, and a file is removed by its exact
-// UTF-16 name in the directory the search resolved, through a "\\?\" path that
-// the system takes as it stands. The ANSI form of a name may stand for another
-// file: characters the code page lacks are replaced by look-alikes (an A with a
-// macron by a plain A, a fullwidth backslash by a backslash), and a name given
-// back to the system loses its trailing dots and blanks. Removing by that form
-// could hit a namesake, even in another directory; by the exact name it cannot.
+// UTF-16 name. The ANSI form of a name may stand for another file: characters
+// the code page lacks are replaced by look-alikes (an A with a macron by a plain
+// A, a fullwidth backslash by a backslash), and a name given back to the system
+// loses its trailing dots and blanks. Removing by that form could hit a
+// namesake; by the exact name it cannot.
 
 #include "platform/file_search.h"
 
-#include "platform/calendar_fields.h"
+#include "platform/directory_way_win32.h"
+#include "platform/file_time_win32.h"
+#include "platform/test_hooks.h"
 
 #include <windows.h>
+#include <winternl.h>
 
-#include <fcntl.h>
-#include <io.h>
-
-#include <cstdio>
+#include <cstddef>
 #include <cstring>
-#include <ctime>
 #include <cwchar>
 
-// The MinGW start-up would otherwise be free to expand wildcards in the
-// arguments before main; a pattern has to reach the search as it was typed.
-extern "C" {
-int _dowildcard = 0;
-}
+// The directory listing of the native interface, which MinGW's headers lack.
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE directory, HANDLE event, PIO_APC_ROUTINE apcRoutine,
+                                               PVOID apcContext, PIO_STATUS_BLOCK io, PVOID entries,
+                                               ULONG length, FILE_INFORMATION_CLASS kind, BOOLEAN singleEntry,
+                                               PUNICODE_STRING mask, BOOLEAN restartScan);
 
 namespace {
 
@@ -43,28 +49,28 @@ constexpr std::size_t pathCapacity = 32768;
 } // namespace
 
 struct SearchState {
-    HANDLE handle;
-    UINT codePage;               // of patterns and listed names
-    WIN32_FIND_DATAW found;      // the entry delivered last, with its exact name
-    bool foundRemovable;         // its listed name is whole, so its row names it
-    char listedName[MAX_PATH];   // the name its row shows
-    std::size_t directoryLength; // of the directory in path; 0 when not known
-    wchar_t path[pathCapacity];  // "\\?\" and the searched directory, then a name
+    HANDLE directory;          // the pattern's directory, opened once
+    UINT codePage;             // of patterns and listed names
+    wchar_t mask[MAX_PATH];    // what the file system matches names against
+    std::size_t fetched;       // bytes of entries read into the buffer
+    std::size_t next;          // where the next of them lies
+    WIN32_FIND_DATAW found;    // the entry delivered last, with its exact name
+    LONGLONG foundId;          // its file ID; 0 or -1 when the file system has none
+    bool foundWhole;           // its exact name fits found
+    bool foundRemovable;       // and its listed name is whole, so its row names it
+    char listedName[MAX_PATH]; // the name its row shows
 };
 
 namespace {
 
-// One search runs at a time, so its state needs no allocation.
+// One search runs at a time, so its state needs no allocation. One read of the
+// directory fetches hundreds of entries at once, which keeps a large directory
+// to few calls.
 SearchState theSearch;
+alignas(8) BYTE entries[65536];
 
-// A FILETIME counts 100-nanosecond ticks since 1601-01-01 00:00:00 UTC.
-constexpr std::uint64_t ticksPerSecond = 10'000'000;
-constexpr std::uint64_t ticksBefore1970 = 116'444'736'000'000'000;
-
-std::uint64_t ticksOf(const FILETIME& time)
-{
-    return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-}
+// The step on the way that the last findFirst refused; nullptr when none.
+const char* refusedWayStep = nullptr;
 
 bool isAsciiLetter(char c)
 {
@@ -84,14 +90,15 @@ bool startsWith(const wchar_t* text, const wchar_t* start)
 }
 
 // Writes prefix and the first length characters of text into path; the length
-// written, or 0 when it leaves no room for a name.
+// written, or 0 when it does not fit.
 std::size_t joinPath(wchar_t* path, const wchar_t* prefix, const wchar_t* text, std::size_t length)
 {
     const std::size_t prefixLength = std::wcslen(prefix);
-    if (prefixLength + length + MAX_PATH > pathCapacity)
+    if (prefixLength + length >= pathCapacity)
         return 0;
     std::wmemmove(path + prefixLength, text, length); // text may lie in path itself
     std::wmemcpy(path, prefix, prefixLength);
+    path[prefixLength + length] = L'\0';
     return prefixLength + length;
 }
 
@@ -107,6 +114,67 @@ bool pathEndsInName(const char* path, const char* name)
         return false;
     const char before = start == 0 ? '\\' : path[start - 1];
     return before == '\\' || before == '/' || before == ':';
+}
+
+// Whether the file system is handed the DOS wildcards that Windows' own search
+// makes of a pattern. Wine's search hands the name as written, and its file
+// systems match by that; the tool matches as the system it runs on does.
+bool systemMakesDosWildcards()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr;
+}
+
+FILETIME fileTimeOf(LARGE_INTEGER time)
+{
+    const auto ticks = static_cast<ULONGLONG>(time.QuadPart);
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+// Reads the next entries of the directory; false at its end or on a failure.
+// The first read of a search hands over the mask and starts at the beginning.
+bool fetchEntries(SearchState& search, bool first)
+{
+    UNICODE_STRING mask;
+    mask.Length = static_cast<USHORT>(std::wcslen(search.mask) * sizeof(wchar_t));
+    mask.MaximumLength = mask.Length;
+    mask.Buffer = search.mask;
+    IO_STATUS_BLOCK io;
+    const NTSTATUS status = NtQueryDirectoryFile(search.directory, nullptr, nullptr, nullptr, &io, entries,
+                                                 sizeof entries, FileIdBothDirectoryInformation, FALSE,
+                                                 first ? &mask : nullptr, first ? TRUE : FALSE);
+    search.fetched = status == 0 ? io.Information : 0;
+    search.next = 0;
+    return search.fetched != 0;
+}
+
+// Takes the next entry of the directory into found; false at the end.
+bool takeNextEntry(SearchState& search)
+{
+    if (search.next >= search.fetched && !fetchEntries(search, false))
+        return false;
+    constexpr std::size_t fixedPart = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
+    FILE_ID_BOTH_DIR_INFO entry;
+    std::memcpy(&entry, entries + search.next, fixedPart);
+    WIN32_FIND_DATAW& found = search.found;
+    found.dwFileAttributes = entry.FileAttributes;
+    found.ftCreationTime = fileTimeOf(entry.CreationTime);
+    found.ftLastAccessTime = fileTimeOf(entry.LastAccessTime);
+    found.ftLastWriteTime = fileTimeOf(entry.LastWriteTime);
+    found.nFileSizeHigh = static_cast<DWORD>(static_cast<ULONGLONG>(entry.EndOfFile.QuadPart) >> 32);
+    found.nFileSizeLow = static_cast<DWORD>(entry.EndOfFile.QuadPart);
+    // A name longer than any the system lists whole is kept cut and closed by
+    // '*', which no name holds; such an entry is never removed.
+    std::size_t length = entry.FileNameLength / sizeof(wchar_t);
+    search.foundWhole = length < MAX_PATH;
+    if (!search.foundWhole)
+        length = MAX_PATH - 2;
+    std::memcpy(found.cFileName, entries + search.next + fixedPart, length * sizeof(wchar_t));
+    if (!search.foundWhole)
+        found.cFileName[length++] = L'*';
+    found.cFileName[length] = L'\0';
+    search.foundId = entry.FileId.QuadPart;
+    search.next = entry.NextEntryOffset == 0 ? search.fetched : search.next + entry.NextEntryOffset;
+    return true;
 }
 
 } // namespace
@@ -134,19 +202,47 @@ bool listedNameOf(const wchar_t* name, UINT codePage, char (&listed)[MAX_PATH])
     return false;
 }
 
-// Writes "\\?\" and the directory the system searches for the pattern into
-// path, resolved once as the search resolves it (current directory, drive, "."
-// and "..", separators, trailing dots and blanks); its length, or 0 when it
-// cannot be known, and then nothing the search finds may be removed.
-std::size_t removalDirectory(const wchar_t* pattern, wchar_t* path)
+namespace {
+
+// Writes the UTF-16 text into shown in UTF-8; false when it does not fit.
+bool toUtf8(const wchar_t* text, char (&shown)[shownCapacity])
 {
-    // A path given in the system's own form is searched as it stands.
+    return WideCharToMultiByte(CP_UTF8, 0, text, -1, shown, sizeof shown, nullptr, nullptr) > 0;
+}
+
+} // namespace
+
+// A console is given every character as it is: the pattern's characters read in
+// the code page it was taken in, which is the pattern the search used.
+const char* shownPattern(const char* pattern, char (&shown)[shownCapacity])
+{
+    wchar_t text[shownCapacity];
+    if (!consoleTakesUtf8() || MultiByteToWideChar(fileNameCodePage(), 0, pattern, -1, text, shownCapacity) == 0
+        || !toUtf8(text, shown))
+        return pattern;
+    return shown;
+}
+
+// A console is given the exact name the search holds, not its listed form, so
+// that a name outside the code page reads as itself and not as a look-alike.
+const char* shownName(SearchHandle search, const FindEntry& entry, char (&shown)[shownCapacity])
+{
+    if (!consoleTakesUtf8() || !toUtf8(search->found.cFileName, shown))
+        return entry.name;
+    return shown;
+}
+
+// The pattern resolved once, as the system resolves it (current directory,
+// drive, "." and "..", separators, trailing dots and blanks), in the "\\?\" form
+// the system takes as it stands; a path given in that form stays as it is.
+std::size_t searchedDirectory(const wchar_t* pattern, wchar_t* path)
+{
     if (startsWith(pattern, L"\\\\?\\") || startsWith(pattern, L"\\??\\")) {
-        const wchar_t* const directory = pattern + 4;
-        const wchar_t* const last = std::wcsrchr(directory, L'\\');
-        if (last == nullptr)
+        const wchar_t* const whole = pattern + 4;
+        const wchar_t* const last = std::wcsrchr(whole, L'\\');
+        if (last == nullptr || joinPath(path, L"\\\\?\\", whole, std::wcslen(whole)) == 0)
             return 0;
-        return joinPath(path, L"\\\\?\\", directory, static_cast<std::size_t>(last + 1 - directory));
+        return 4 + static_cast<std::size_t>(last + 1 - whole);
     }
     // Resolved behind the room for the longest prefix, then moved to the front.
     wchar_t* const full = path + 8;
@@ -154,28 +250,47 @@ std::size_t removalDirectory(const wchar_t* pattern, wchar_t* path)
     const DWORD length = GetFullPathNameW(pattern, pathCapacity - 8, full, &filePart);
     if (length == 0 || length >= pathCapacity - 8 || filePart == nullptr)
         return 0;
-    const auto upToName = [&](const wchar_t* from) {
-        return static_cast<std::size_t>(filePart - from);
-    };
-    if (startsWith(full, L"\\\\.\\") || startsWith(full, L"\\\\?\\"))
-        return joinPath(path, L"\\\\?\\", full + 4, upToName(full + 4));
-    if (startsWith(full, L"\\\\"))
-        return joinPath(path, L"\\\\?\\UNC\\", full + 2, upToName(full + 2));
-    return joinPath(path, L"\\\\?\\", full, upToName(full));
+    const wchar_t* start = full;
+    const wchar_t* prefix = L"\\\\?\\";
+    if (startsWith(full, L"\\\\.\\") || startsWith(full, L"\\\\?\\")) {
+        start = full + 4;
+    } else if (startsWith(full, L"\\\\")) {
+        start = full + 2;
+        prefix = L"\\\\?\\UNC\\";
+    }
+    const auto directoryLength = static_cast<std::size_t>(filePart - start);
+    if (joinPath(path, prefix, start, length - static_cast<std::size_t>(start - full)) == 0)
+        return 0;
+    return std::wcslen(prefix) + directoryLength;
 }
 
-// A file's timestamp as a point in time. A zero FILETIME was never recorded;
-// a time before 1970 has no date either. Whole seconds, rounded down.
-PointInTime pointInTimeOf(const FILETIME& time)
+// What Windows' own search hands the file system for a pattern's name: "*.*"
+// becomes "*", which matches every name; otherwise '?' becomes the DOS question
+// mark '>', a '.' before '?' or '*' the DOS dot '"', a '*' before '.' the DOS
+// star '<', and a closing '*' the DOS star too when the pattern ended in a dot
+// that the system dropped: "*." matches the names without an extension.
+void fileSystemMask(const wchar_t* name, bool patternEndsInDot, wchar_t* mask)
 {
-    const std::uint64_t ticks = ticksOf(time);
-    if (ticks == 0 || ticks < ticksBefore1970)
-        return noTime;
-    return static_cast<PointInTime>((ticks - ticksBefore1970) / ticksPerSecond);
+    const std::size_t length = std::wcslen(name);
+    std::wmemcpy(mask, name, length + 1);
+    if (std::wcscmp(name, L"*.*") == 0) {
+        mask[1] = L'\0';
+        return;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        if (name[i] == L'?')
+            mask[i] = L'>';
+        if (i > 0 && name[i] == L'.' && name[i - 1] == L'*')
+            mask[i - 1] = L'<';
+        if (i > 0 && name[i - 1] == L'.' && (name[i] == L'?' || name[i] == L'*'))
+            mask[i - 1] = L'"';
+    }
+    if (patternEndsInDot && length > 0 && name[length - 1] == L'*')
+        mask[length - 1] = L'<';
 }
 
-// Fills every field of entry from one result of the system's search, the name
-// as listedNameOf gives it; false when the name had to be cut.
+// Fills every field of entry from one result of the search, the name as
+// listedNameOf gives it; false when the name had to be cut.
 bool entryFromFindData(const WIN32_FIND_DATAW& data, UINT codePage, FindEntry& entry)
 {
     // The system reports a file without any other attribute as NORMAL alone;
@@ -190,12 +305,63 @@ bool entryFromFindData(const WIN32_FIND_DATAW& data, UINT codePage, FindEntry& e
 
 namespace {
 
-// Hands the entry the search delivered last to the caller, and keeps what its
-// removal needs.
+// Hands the entry taken last to the caller, and keeps what its removal needs.
 void deliverFound(SearchState& search, FindEntry& entry)
 {
-    search.foundRemovable = entryFromFindData(search.found, search.codePage, entry);
+    const bool listedWhole = entryFromFindData(search.found, search.codePage, entry);
+    search.foundRemovable = search.foundWhole && listedWhole;
     std::strcpy(search.listedName, entry.name);
+}
+
+// Whether the file opened for removal is the entry the search delivered: the
+// same file ID, or, where the file system reports none, the same times and size.
+bool isFoundFile(const SearchState& search, HANDLE file)
+{
+    IO_STATUS_BLOCK io;
+    if (search.foundId != 0 && search.foundId != -1) {
+        FILE_INTERNAL_INFORMATION internal;
+        return NtQueryInformationFile(file, &io, &internal, sizeof internal, FileInternalInformation) == 0
+               && internal.IndexNumber.QuadPart == search.foundId;
+    }
+    FILE_NETWORK_OPEN_INFORMATION opened;
+    const WIN32_FIND_DATAW& found = search.found;
+    return NtQueryInformationFile(file, &io, &opened, sizeof opened, FileNetworkOpenInformation) == 0
+           && static_cast<ULONGLONG>(opened.CreationTime.QuadPart) == ticksOf(found.ftCreationTime)
+           && static_cast<ULONGLONG>(opened.LastWriteTime.QuadPart) == ticksOf(found.ftLastWriteTime)
+           && static_cast<ULONGLONG>(opened.EndOfFile.QuadPart)
+                  == ((ULONGLONG{found.nFileSizeHigh} << 32) | found.nFileSizeLow);
+}
+
+// Opens the entry delivered last in the search's directory by its exact name,
+// itself and never what it may link to, and never a directory.
+bool openFound(const SearchState& search, HANDLE& file)
+{
+    UNICODE_STRING name;
+    name.Length = static_cast<USHORT>(std::wcslen(search.found.cFileName) * sizeof(wchar_t));
+    name.MaximumLength = name.Length;
+    name.Buffer = const_cast<wchar_t*>(search.found.cFileName);
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &name, 0, search.directory, nullptr);
+    IO_STATUS_BLOCK io;
+    return NtOpenFile(&file, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT)
+           == 0;
+}
+
+// Marks the open file for deletion. This plain form refuses a read-only file,
+// and the tool never clears that attribute: a file someone protected stays.
+bool markForDeletion(HANDLE file)
+{
+    FILE_DISPOSITION_INFORMATION disposition{TRUE};
+    IO_STATUS_BLOCK io;
+    return NtSetInformationFile(file, &io, &disposition, sizeof disposition, FileDispositionInformation) == 0;
+}
+
+bool endsInDot(const wchar_t* text)
+{
+    const std::size_t length = std::wcslen(text);
+    return length != 0 && text[length - 1] == L'.';
 }
 
 } // namespace
@@ -204,28 +370,41 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
 {
     // The pattern becomes UTF-16 as the ANSI search would convert it, so that
     // the system matches exactly what it would have matched.
+    refusedWayStep = nullptr;
     SearchState& search = theSearch;
     search.codePage = fileNameCodePage();
     wchar_t widePattern[MAX_PATH];
     if (MultiByteToWideChar(search.codePage, 0, pattern, -1, widePattern, MAX_PATH) == 0)
         return nullptr;
-    const HANDLE handle = FindFirstFileW(widePattern, &search.found);
-    if (handle == INVALID_HANDLE_VALUE)
+    static wchar_t path[pathCapacity];
+    const std::size_t directoryLength = searchedDirectory(widePattern, path);
+    const wchar_t* const name = path + directoryLength;
+    if (directoryLength == 0 || *name == L'\0' || std::wcslen(name) >= MAX_PATH)
         return nullptr;
-    search.handle = handle;
-    search.directoryLength = removalDirectory(widePattern, search.path);
+    if (systemMakesDosWildcards())
+        fileSystemMask(name, endsInDot(widePattern), search.mask);
+    else
+        std::wcscpy(search.mask, name);
+    path[directoryLength] = L'\0';
+    search.directory = openSearchedDirectory(path, directoryLength, search.codePage, refusedWayStep);
+    if (search.directory == nullptr)
+        return nullptr;
+    if (!fetchEntries(search, true) || !takeNextEntry(search)) {
+        NtClose(search.directory);
+        return nullptr;
+    }
     deliverFound(search, entry);
     return &search;
 }
 
 const char* refusedStep()
 {
-    return nullptr; // every way is taken as it is
+    return refusedWayStep;
 }
 
 int findNext(SearchHandle search, FindEntry& entry)
 {
-    if (!FindNextFileW(search->handle, &search->found)) {
+    if (!takeNextEntry(*search)) {
         search->foundRemovable = false;
         return 1;
     }
@@ -235,23 +414,22 @@ int findNext(SearchHandle search, FindEntry& entry)
 
 void closeSearch(SearchHandle search)
 {
-    FindClose(search->handle);
-    search->handle = INVALID_HANDLE_VALUE;
+    NtClose(search->directory);
+    search->directory = nullptr;
     search->foundRemovable = false;
 }
 
 // Removes the entry the search delivered last, by its exact name in the
-// directory the search resolved at its start, and only when path names it as it
-// was listed. DeleteFileW refuses a read-only file, and the tool never clears
-// that attribute: a file someone protected stays.
+// directory the search holds open, and only when path names it as it was listed
+// and the file opened is that very entry.
 int removeFile(SearchHandle search, const char* path)
 {
-    if (!search->foundRemovable || search->directoryLength == 0
-        || !pathEndsInName(path, search->listedName))
+    HANDLE file;
+    if (!search->foundRemovable || !pathEndsInName(path, search->listedName) || !openFound(*search, file))
         return -1;
-    wchar_t* const name = search->path + search->directoryLength;
-    std::wcscpy(name, search->found.cFileName); // room for it is kept by joinPath
-    return DeleteFileW(search->path) ? 0 : -1;
+    const bool removed = isFoundFile(*search, file) && markForDeletion(file);
+    NtClose(file);
+    return removed ? 0 : -1;
 }
 
 int directoryPartLength(const char* pattern)
@@ -272,62 +450,4 @@ int directoryPartLength(const char* pattern)
     if (length == 0 && isAsciiLetter(pattern[0]) && pattern[1] == ':')
         length = 2;
     return length;
-}
-
-PointInTime now()
-{
-    FILETIME clock;
-    GetSystemTimeAsFileTime(&clock);
-    return static_cast<PointInTime>((ticksOf(clock) - ticksBefore1970) / ticksPerSecond);
-}
-
-// The C runtime applies TZ when it is set, the system's zone otherwise, and in
-// either case the daylight rule in force at the given date, not today's: a
-// file's date does not move when the clocks change.
-bool localDateTime(PointInTime time, LocalDateTime& local)
-{
-    if (time < 0)
-        return false;
-    const __time64_t value = time;
-    std::tm fields;
-    return _localtime64_s(&fields, &value) == 0 && calendarFields(fields, local);
-}
-
-namespace {
-
-// True when every print has to reach the output at once: a console, which
-// buffers nothing by lines. Fixed by openConsole.
-bool flushEachPrint = false;
-
-} // namespace
-
-void openConsole()
-{
-    // Text mode writes every "\n" as "\r\n" and converts nothing else: texts,
-    // patterns and names go out as the bytes they are.
-    _setmode(_fileno(stdout), _O_TEXT);
-    // Redirected, output goes out in blocks of 4096 bytes; on a console every
-    // print appears as soon as it is made.
-    static char buffer[4096];
-    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    DWORD mode;
-    flushEachPrint = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
-}
-
-// A Windows console shows code page 850 as the tool writes it.
-bool consoleTakesUtf8()
-{
-    return false;
-}
-
-void writeOut(const char* bytes, std::size_t length)
-{
-    std::fwrite(bytes, 1, length, stdout);
-    if (flushEachPrint)
-        std::fflush(stdout);
-}
-
-const char* rawCommandLine()
-{
-    return GetCommandLineA();
 }

@@ -5,7 +5,7 @@
 // or that the tool does not use, stops the build. Both forms are kept, so that a
 // platform whose terminal speaks UTF-8 can be served without converting at run
 // time. File names and patterns never pass through here as texts: they are %s
-// arguments and go out as the bytes they are.
+// arguments, in the form the platform shows them (shownName, shownPattern).
 #pragma once
 
 #include "platform/file_search.h"

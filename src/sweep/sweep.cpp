@@ -64,7 +64,7 @@ bool sameRowStart(const RowStart& start, const char* status, const LocalDateTime
 }
 
 void printListingRow(const char* status, const LocalDateTime& local, std::int32_t age,
-                     const FindEntry& entry, RowStart& start)
+                     std::uint64_t size, const char* name, RowStart& start)
 {
     if (!sameRowStart(start, status, local, age)) {
         std::snprintf(start.text, sizeof start.text, "%s %s%d.%s%d.%4d %s%d:%s%d  %5d ", status,
@@ -75,7 +75,7 @@ void printListingRow(const char* status, const LocalDateTime& local, std::int32_
         start.local = local;
         start.age = age;
     }
-    printOut("%s%10" PRIu64 " %s\n"_de, start.text, entry.size, entry.name);
+    printOut("%s%10" PRIu64 " %s\n"_de, start.text, size, name);
 }
 
 // Judges one entry of the walk: selects, deletes and lists it when it is old enough.
@@ -83,7 +83,7 @@ void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAge
                 SweepPath& path, RowStart& rowStart, SweepCounts& counts)
 {
     if (entry.attributes & attributeDirectory)
-        return;
+        return; // a directory, or no file to judge at all
     const PointInTime time =
         runSettings.timeBasis == TimeBasis::Creation ? entry.creationTime : entry.writeTime;
     LocalDateTime local;
@@ -105,16 +105,19 @@ void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAge
         printListingHeader();
         counts.headerShown = true;
     }
-    printListingRow(runSettings.testRun ? "TST" : failed ? "ERR" : "DEL", local, age, entry,
-                    rowStart);
+    char shown[shownCapacity];
+    printListingRow(runSettings.testRun ? "TST" : failed ? "ERR" : "DEL", local, age, entry.size,
+                    shownName(search, entry, shown), rowStart);
 }
 
 // A pattern whose way leads through a step someone else could have prepared is
 // not swept at all. The line stands even in quiet mode: a cron job must mail it.
 void printUnsafeWay(const char* step, const char* pattern)
 {
+    char shownStep[shownCapacity];
+    char shown[shownCapacity];
     printOut("Suchmuster führt über einen unsicheren Übergang (%s) und wird übersprungen: %s\n"_de,
-             step, pattern);
+             shownPattern(step, shownStep), shownPattern(pattern, shown));
 }
 
 } // namespace
@@ -129,8 +132,9 @@ void directoryPrefix(const char* pattern, char (&prefix)[directoryPrefixCapacity
 int sweepPattern(const char* pattern, std::int32_t maxAgeDays)
 {
     ++runTotals.patternsSwept;
+    char shown[shownCapacity];
     if (!runSettings.quiet)
-        printOut("\n\nDateipfad: %s\n\n"_de, pattern);
+        printOut("\n\nDateipfad: %s\n\n"_de, shownPattern(pattern, shown));
     char prefix[directoryPrefixCapacity];
     directoryPrefix(pattern, prefix);
     SweepPath path;

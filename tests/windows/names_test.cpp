@@ -5,6 +5,7 @@
 
 #include "harness.h"
 #include "platform/file_search.h"
+#include "platform/test_hooks.h"
 
 #include <windows.h>
 
@@ -15,11 +16,6 @@
 #include <ostream>
 #include <string>
 #include <vector>
-
-// Inside the platform layer: the listed form of a name, and the directory in
-// which a pattern's entries are removed.
-bool listedNameOf(const wchar_t* name, UINT codePage, char (&listed)[MAX_PATH]);
-std::size_t removalDirectory(const wchar_t* pattern, wchar_t* path);
 
 namespace {
 
@@ -302,8 +298,8 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ListedName, testing::Values(
                    repeated("\x93\xFA", 129) + "*", false}),
     [](const testing::TestParamInfo<ListedNameCase>& test) { return test.param.name; });
 
-// The directory of the removals, as the search resolves the pattern; UNC and
-// device forms included, which no test here can reach on a real share.
+// The directory searched, and removed in, as the system resolves the pattern;
+// UNC and device forms included, which no test here can reach on a real share.
 struct RemovalDirectoryCase {
     const char* name;
     const wchar_t* pattern;
@@ -334,7 +330,7 @@ TEST_P(RemovalDirectory, IsTheDirectorySearched)
             text->replace(drive, 7, std::wstring(cwd, 2));
     }
     static wchar_t path[32768];
-    const std::size_t length = removalDirectory(pattern.c_str(), path);
+    const std::size_t length = searchedDirectory(pattern.c_str(), path);
     EXPECT_EQ(std::wstring(path, length), expected);
 }
 
@@ -373,6 +369,39 @@ TEST(Removal, OnlyTheEntryJustDelivered)
     EXPECT_TRUE(exists(dir / "a.log"));
     EXPECT_TRUE(exists(dir / "b.log"));
     EXPECT_TRUE(exists(dir / "xa.log"));
+}
+
+// The searched directory renamed away during the walk and a new one made under
+// its name, holding a namesake (what a junction put in its place does on
+// Windows): the removal is meant for the directory searched, and the namesake
+// stays. (Windows then deletes the file in the renamed directory; Wine deletes
+// by the path it remembered at opening, finds another file there and leaves
+// both.) A delivered file replaced by a namesake is not the file judged: both stay.
+TEST(Removal, StaysInTheDirectorySearchedAndWithTheFileJudged)
+{
+    TempDir root;
+    const std::string swept = root / "swept";
+    ASSERT_TRUE(CreateDirectoryA(swept.c_str(), nullptr));
+    makeFile(swept + "\\a.log", 1'600'000'000);
+    makeFile(swept + "\\b.log", 1'600'000'000);
+    FindEntry entry;
+    const SearchHandle search = findFirst((swept + "\\*.log").c_str(), entry);
+    ASSERT_NE(search, nullptr);
+    const std::string first = entry.name;
+    ASSERT_TRUE(MoveFileA(swept.c_str(), (root / "away").c_str()));
+    ASSERT_TRUE(CreateDirectoryA(swept.c_str(), nullptr));
+    makeFile(swept + "\\" + first, 1'700'000'000);
+    EXPECT_EQ(removeFile(search, (swept + "\\" + first).c_str()), 0);
+
+    ASSERT_EQ(findNext(search, entry), 0);
+    const std::string second = entry.name;
+    ASSERT_TRUE(MoveFileA((root / "away\\" + second).c_str(), (root / "judged.log").c_str()));
+    makeFile(root / "away\\" + second, 1'700'000'000);
+    EXPECT_EQ(removeFile(search, (swept + "\\" + second).c_str()), -1);
+    closeSearch(search);
+    EXPECT_TRUE(exists(swept + "\\" + first));
+    EXPECT_TRUE(exists(root / "away\\" + second));
+    EXPECT_TRUE(exists(root / "judged.log"));
 }
 
 } // namespace

@@ -2,7 +2,9 @@
 
 #include "harness.h"
 #include "platform/file_search.h"
+#include "platform/test_hooks.h"
 
+#include <sddl.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,9 +15,6 @@
 #include <map>
 #include <ostream>
 #include <string>
-
-// The conversion of one search result, inside the platform layer.
-bool entryFromFindData(const WIN32_FIND_DATAW& data, UINT codePage, FindEntry& entry);
 
 namespace {
 
@@ -128,12 +127,17 @@ TEST(Search, NothingToFindGivesNoHandle)
     EXPECT_EQ(findFirst((dir / "a.log\\*.*").c_str(), entry), nullptr);
 }
 
+// A read-only file stays, and so does one that another process holds open
+// without letting it be deleted.
 TEST(Search, RemovingRespectsReadOnly)
 {
     TempDir dir;
     makeFile(dir / "gone.log", 1'600'000'000);
     makeFile(dir / "kept.log", 1'600'000'000);
     makeReadOnly(dir / "kept.log");
+    makeFile(dir / "busy.log", 1'600'000'000);
+    const HANDLE busy = CreateFileA((dir / "busy.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
     FindEntry entry;
     const SearchHandle search = findFirst((dir / "*.log").c_str(), entry);
     ASSERT_NE(search, nullptr);
@@ -143,9 +147,113 @@ TEST(Search, RemovingRespectsReadOnly)
         EXPECT_EQ(removeFile(search, (dir / name).c_str()), -1) << name; // gone, or still read-only
     } while (findNext(search, entry) == 0);
     closeSearch(search);
+    CloseHandle(busy);
     EXPECT_FALSE(exists(dir / "gone.log"));
     EXPECT_TRUE(exists(dir / "kept.log"));
+    EXPECT_TRUE(exists(dir / "busy.log"));
 }
+
+// Which entries a pattern finds, and in which order, is the answer of the
+// system's own ANSI search: case, "*.*", short 8.3 names, '?', trailing dots.
+TEST(Search, MatchesAsTheSystemsOwnSearch)
+{
+    TempDir dir;
+    for (const char* name : {"a.log", "B.LOG", "keep.logx", "seite.html", "noext", "ab.txt", "x.log."})
+        makeFile("\\\\?\\" + (dir / name), 1'600'000'000);
+    for (const char* name : {"*.log", "*.*", "*.", "*", "a?.txt", "?", "*.htm", "b.log", "x.log.", "x.log"}) {
+        std::string bySystem;
+        WIN32_FIND_DATAA data;
+        const HANDLE system = FindFirstFileA((dir / name).c_str(), &data);
+        for (BOOL more = system != INVALID_HANDLE_VALUE; more; more = FindNextFileA(system, &data))
+            bySystem += std::string(data.cFileName) + "|";
+        if (system != INVALID_HANDLE_VALUE)
+            FindClose(system);
+        std::string byTool;
+        FindEntry entry;
+        const SearchHandle search = findFirst((dir / name).c_str(), entry);
+        for (int more = search != nullptr ? 0 : 1; more == 0; more = findNext(search, entry))
+            byTool += std::string(entry.name) + "|";
+        if (search != nullptr)
+            closeSearch(search);
+        EXPECT_EQ(byTool, bySystem) << name;
+    }
+}
+
+// What Windows' own search hands the file system for a pattern's name; Wine
+// hands the name as written, so only this table shows the rule.
+struct MaskCase {
+    const wchar_t* name;
+    bool patternEndsInDot;
+    const wchar_t* mask;
+};
+
+class Mask : public testing::TestWithParam<MaskCase> {};
+
+TEST_P(Mask, IsTheSystemsDosForm)
+{
+    wchar_t mask[MAX_PATH];
+    fileSystemMask(GetParam().name, GetParam().patternEndsInDot, mask);
+    EXPECT_EQ(std::wstring(mask), GetParam().mask);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, Mask, testing::Values(
+    MaskCase{L"*.*", false, L"*"},
+    MaskCase{L"*.log", false, L"<.log"},
+    MaskCase{L"app.*", false, L"app\"*"},
+    MaskCase{L"a?.t?t", false, L"a>.t>t"},
+    MaskCase{L"x.?", false, L"x\">"},
+    MaskCase{L"*", true, L"<"},
+    MaskCase{L"app.log", true, L"app.log"}));
+
+// The rule for every step on the way to a pattern's directory, over owners that
+// Wine cannot give a file: out of a folder of the system always, out of anyone
+// else's folder only into what the same owner owns. "" is an owner not read.
+struct TransitionCase {
+    const char* name;
+    const wchar_t* from;
+    const wchar_t* to;
+    bool allowed;
+};
+
+void PrintTo(const TransitionCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class Transition : public testing::TestWithParam<TransitionCase> {};
+
+TEST_P(Transition, FollowsTheOwners)
+{
+    PSID owners[2] = {nullptr, nullptr};
+    for (int i = 0; i < 2; ++i) {
+        const wchar_t* text = i == 0 ? GetParam().from : GetParam().to;
+        if (*text != L'\0') {
+            ASSERT_TRUE(ConvertStringSidToSidW(text, &owners[i])) << i;
+        }
+    }
+    EXPECT_EQ(transitionAllowed(owners[0], owners[1]), GetParam().allowed);
+    LocalFree(owners[0]);
+    LocalFree(owners[1]);
+}
+
+constexpr const wchar_t* alice = L"S-1-5-21-1-2-3-1001";
+constexpr const wchar_t* trustedInstaller = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+INSTANTIATE_TEST_SUITE_P(Owners, Transition, testing::Values(
+    TransitionCase{"SystemToAnyone", L"S-1-5-18", alice, true},
+    TransitionCase{"AdministratorsToAnyone", L"S-1-5-32-544", alice, true},
+    TransitionCase{"TrustedInstallerToAnyone", trustedInstaller, alice, true},
+    TransitionCase{"SystemToUnread", L"S-1-5-18", L"", true},
+    TransitionCase{"UserToSameUser", alice, alice, true},
+    TransitionCase{"UserToOtherUser", alice, L"S-1-5-21-1-2-3-1002", false},
+    TransitionCase{"UserIntoTheSystemsFolder", alice, L"S-1-5-18", false},
+    TransitionCase{"UserIntoTrustedInstallersFolder", alice, trustedInstaller, false},
+    TransitionCase{"UsersGroupIsNoSystem", L"S-1-5-32-545", alice, false},
+    TransitionCase{"NearlyTrustedInstaller", L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478465",
+                   alice, false},
+    TransitionCase{"UserToUnread", alice, L"", false},
+    TransitionCase{"UnreadToUnread", L"", L"", false}),
+    [](const testing::TestParamInfo<TransitionCase>& test) { return test.param.name; });
 
 struct DirectoryCase {
     const char* pattern;

@@ -107,7 +107,7 @@ class Resources(unittest.TestCase):
     def test_needs_no_dll_beyond_the_system(self):
         imported = {entry.dll.decode("ascii").lower() for entry in self.pe.DIRECTORY_ENTRY_IMPORT}
         self.assertIn("kernel32.dll", imported)
-        self.assertTrue(imported <= {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll"},
+        self.assertTrue(imported <= {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ntdll.dll"},
                         sorted(imported))
 
 

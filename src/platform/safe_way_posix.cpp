@@ -1,0 +1,283 @@
+// The tool runs as root over directories that less trusted users can write. Were a
+// pattern's directory opened by its path, the owner of any directory on the way
+// could put a link there, to /etc or to another user's files, and the next run
+// would sweep wherever it leads. So the way is walked one component at a time,
+// each opened relative to the one before without following links; a link is read
+// and its target walked the same way, an absolute one from "/" again. Every step
+// must keep the rule administrators know from systemd-tmpfiles: out of what root
+// owns a step may lead anywhere, out of what another user owns only to what that
+// same user owns. The step onto a link is judged by the link's own owner, and the
+// step from a link to its target's start ("/", or the target's first component)
+// by the link's owner too; subdirectories and ".." are judged like any step.
+
+#include "platform/safe_way_posix.h"
+
+#include "platform/file_search.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// As many links as the system itself follows in one path.
+constexpr int mostLinks = 40;
+
+// The link targets that are still being walked share this room. Where they would
+// need more at once, the way is taken for one that does not exist, as a path over
+// the system's own limit would be.
+constexpr int targetRoom = PATH_MAX;
+
+// A text whose components are being walked: the pattern's directory part, or the
+// target of a link.
+struct WayPiece {
+    const char* text;
+    int length;
+    int next; // where the component after the one walked last starts
+    bool isPattern;
+};
+
+// One walk: the pieces still to be walked, the innermost last, and where it stands.
+struct Way {
+    const char* pattern;
+    WayPiece pieces[mostLinks + 1];
+    int depth;
+    char targets[targetRoom];
+    int targetsUsed;
+    int links;
+    int fd;            // the directory reached so far
+    uid_t owner;       // the owner of what the last step reached, directory or link
+    int patternStart;  // where the pattern's component walked last starts
+    int patternEnd;    // and where it ends
+};
+
+enum class Step { Taken, Impossible, Refused };
+
+// The refused step of the last walk, empty when it refused none. A target too long
+// for the refusal line is shown by its start, followed by "...".
+char refusedStepText[3072];
+constexpr int shownTargetLength = 2560;
+
+// systemd-tmpfiles' rule against an "unsafe transition".
+bool stepAllowed(uid_t from, uid_t to)
+{
+    return from == 0 || from == to;
+}
+
+// The text before the pattern's component walked last, its trailing separators
+// dropped: "/" when that leaves the root alone, "." when it leaves nothing.
+void recordPatternStep(const Way& way)
+{
+    int before = way.patternStart;
+    while (before > 0 && way.pattern[before - 1] == '/')
+        --before;
+    const char* from = before > 0 ? way.pattern : way.pattern[0] == '/' ? "/" : ".";
+    std::snprintf(refusedStepText, sizeof refusedStepText, "%.*s -> %.*s", before > 0 ? before : 1,
+                  from, way.patternEnd - way.patternStart, way.pattern + way.patternStart);
+}
+
+// Names the step the walk refuses: "<from> -> <to>", in the bytes of the pattern
+// and the links. A step among the pattern's own components goes from the text
+// before the component to the component; a step inside a link's target goes from
+// the pattern's component that led there to the target holding the step, as read.
+void recordRefusal(const Way& way)
+{
+    const WayPiece& piece = way.pieces[way.depth - 1];
+    if (piece.isPattern) {
+        recordPatternStep(way);
+        return;
+    }
+    const bool cut = piece.length > shownTargetLength;
+    std::snprintf(refusedStepText, sizeof refusedStepText, "%.*s -> %.*s%s", way.patternEnd,
+                  way.pattern, cut ? shownTargetLength : piece.length, piece.text, cut ? "..." : "");
+}
+
+// Skips separators and drops the pieces walked to their end; false when the whole
+// way has been walked.
+bool moreToWalk(Way& way)
+{
+    while (way.depth > 0) {
+        WayPiece& piece = way.pieces[way.depth - 1];
+        while (piece.next < piece.length && piece.text[piece.next] == '/')
+            ++piece.next;
+        if (piece.next < piece.length)
+            return true;
+        if (!piece.isPattern)
+            way.targetsUsed -= piece.length;
+        --way.depth;
+    }
+    return false;
+}
+
+// Takes the next component into name; false when it is longer than any name.
+bool takeComponent(Way& way, char (&name)[NAME_MAX + 1])
+{
+    WayPiece& piece = way.pieces[way.depth - 1];
+    const int start = piece.next;
+    while (piece.next < piece.length && piece.text[piece.next] != '/')
+        ++piece.next;
+    if (piece.isPattern) {
+        way.patternStart = start;
+        way.patternEnd = piece.next;
+    }
+    const int length = piece.next - start;
+    if (length > NAME_MAX)
+        return false;
+    std::memcpy(name, piece.text + start, static_cast<std::size_t>(length));
+    name[length] = '\0';
+    return true;
+}
+
+// Stands the walk in directory, whose owner the step has been checked for.
+void moveTo(Way& way, int directory, uid_t owner)
+{
+    close(way.fd);
+    way.fd = directory;
+    way.owner = owner;
+}
+
+// Opens a directory to start from, "/" or the current one, and learns its owner.
+int openStart(const char* start, uid_t& owner)
+{
+    const int fd = open(start, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat status;
+    if (fd >= 0 && fstat(fd, &status) == 0) {
+        owner = status.st_uid;
+        return fd;
+    }
+    if (fd >= 0)
+        close(fd);
+    return -1;
+}
+
+// Reads the link and walks on into its target: from the link's own directory, or
+// from "/" for an absolute target. The walk stands on the link, judged already.
+Step followLink(Way& way, int link)
+{
+    if (++way.links > mostLinks)
+        return Step::Impossible;
+    (void)moreToWalk(way); // a piece the link ended needs no room while its target is walked
+    char* target = way.targets + way.targetsUsed;
+    const int room = targetRoom - way.targetsUsed;
+    const ssize_t read = readlinkat(link, "", target, static_cast<std::size_t>(room));
+    if (read <= 0 || read >= room)
+        return Step::Impossible;
+    const int length = static_cast<int>(read);
+    way.targetsUsed += length;
+    way.pieces[way.depth++] = WayPiece{.text = target, .length = length, .next = 0, .isPattern = false};
+    if (target[0] != '/')
+        return Step::Taken;
+    uid_t rootOwner = 0;
+    const int root = openStart("/", rootOwner);
+    if (root < 0)
+        return Step::Impossible;
+    if (!stepAllowed(way.owner, rootOwner)) {
+        close(root);
+        return Step::Refused;
+    }
+    moveTo(way, root, rootOwner);
+    return Step::Taken;
+}
+
+// Takes the walk's next step: a component of the innermost piece.
+Step takeStep(Way& way)
+{
+    char name[NAME_MAX + 1];
+    if (!takeComponent(way, name))
+        return Step::Impossible;
+    if (std::strcmp(name, ".") == 0)
+        return Step::Taken;
+    const int how = std::strcmp(name, "..") == 0 ? O_DIRECTORY : 0;
+    const int child = openat(way.fd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC | how);
+    if (child < 0)
+        return Step::Impossible;
+    struct stat status;
+    Step step = Step::Impossible;
+    if (fstat(child, &status) != 0 || !(S_ISDIR(status.st_mode) || S_ISLNK(status.st_mode))) {
+        step = Step::Impossible;
+    } else if (!stepAllowed(way.owner, status.st_uid)) {
+        step = Step::Refused;
+    } else if (S_ISDIR(status.st_mode)) {
+        moveTo(way, child, status.st_uid);
+        return Step::Taken;
+    } else {
+        way.owner = status.st_uid;
+        step = followLink(way, child);
+    }
+    close(child);
+    return step;
+}
+
+// Walks the way to the directory the first length bytes of pattern name.
+int walkWay(const char* pattern, int length)
+{
+    static Way way;
+    way.pattern = pattern;
+    way.pieces[0] = WayPiece{.text = pattern, .length = length, .next = 0, .isPattern = true};
+    way.depth = 1;
+    way.targetsUsed = 0;
+    way.links = 0;
+    way.patternStart = 0;
+    way.patternEnd = 0;
+    way.fd = openStart(length > 0 && pattern[0] == '/' ? "/" : ".", way.owner);
+    if (way.fd < 0)
+        return -1;
+    while (moreToWalk(way)) {
+        const Step step = takeStep(way);
+        if (step == Step::Taken)
+            continue;
+        if (step == Step::Refused)
+            recordRefusal(way);
+        close(way.fd);
+        return -1;
+    }
+    return way.fd;
+}
+
+// The last way walked to its end, and the directory it reached, held for the run.
+// An unquoted *.log reaches the tool as thousands of patterns that share one
+// directory part, and walking it anew for each name would cost a dozen system
+// calls per file. A pattern whose directory part is byte for byte the same is
+// swept in the directory already reached: one this run reached by allowed steps,
+// held open as a single pattern's directory is for the whole of its sweep, so
+// that whatever is renamed meanwhile cannot lead the sweep anywhere else.
+struct WalkedWay {
+    char text[PATH_MAX];
+    int length;
+    int fd; // -1 while none is held
+};
+
+WalkedWay walked{.text = {}, .length = 0, .fd = -1};
+
+bool isWalked(const char* pattern, int length)
+{
+    return walked.fd >= 0 && walked.length == length
+           && std::memcmp(walked.text, pattern, static_cast<std::size_t>(length)) == 0;
+}
+
+} // namespace
+
+int openSafeWay(const char* pattern, int length)
+{
+    refusedStepText[0] = '\0';
+    if (isWalked(pattern, length))
+        return fcntl(walked.fd, F_DUPFD_CLOEXEC, 0);
+    const int fd = walkWay(pattern, length);
+    if (fd < 0 || length >= PATH_MAX)
+        return fd;
+    if (walked.fd >= 0)
+        close(walked.fd);
+    std::memcpy(walked.text, pattern, static_cast<std::size_t>(length));
+    walked.length = length;
+    walked.fd = fd;
+    return fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
+const char* refusedStep()
+{
+    return refusedStepText[0] != '\0' ? refusedStepText : nullptr;
+}

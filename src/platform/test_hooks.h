@@ -1,0 +1,41 @@
+// Functions of the platform layer that only the tests call: conversions inside
+// a search, and decisions whose inputs no test machine can make (owners that
+// Wine cannot set, a file system's wildcards that Wine does not know).
+#pragma once
+
+#include "platform/file_search.h"
+
+#include <cstddef>
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+// The name in the form the ANSI search lists it: the code page's characters, a
+// look-alike or '?' for the others; false when that form had to be cut, which
+// then ends in '*'.
+bool listedNameOf(const wchar_t* name, UINT codePage, char (&listed)[MAX_PATH]);
+
+// Fills every field of entry from one directory entry, the name as listedNameOf
+// gives it; false when the name had to be cut.
+bool entryFromFindData(const WIN32_FIND_DATAW& data, UINT codePage, FindEntry& entry);
+
+// Writes "\\?\" and the pattern's path, resolved as the system resolves it, into
+// path; the length of its directory part, or 0 when that cannot be known.
+std::size_t searchedDirectory(const wchar_t* pattern, wchar_t* path);
+
+// Writes into mask what Windows' own search hands the file system for the name
+// part of a pattern (its DOS wildcards); patternEndsInDot tells whether the
+// pattern ended in the dot the system dropped from name.
+void fileSystemMask(const wchar_t* name, bool patternEndsInDot, wchar_t* mask);
+
+// Whether a step from a folder owned by from into something owned by to may be
+// taken; nullptr stands for an owner that could not be read.
+bool transitionAllowed(PSID from, PSID to);
+
+#else
+
+// Lowers the bounds of a search's batches (out-of-range values restore them).
+void setSearchBatchLimits(int entries, int nameBytes);
+
+#endif
