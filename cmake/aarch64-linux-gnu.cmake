@@ -12,7 +12,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# The program stays linked dynamically, as the package ships it; the emulator
-# finds the ARM C library and loader in the cross toolchain's tree. That also
-# lets the tests preload their fault-injecting modules into the tool.
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/qemu-aarch64 -L /usr/aarch64-linux-gnu)
+# The program stays linked dynamically, as the package ships it. The emulator
+# runs the ARM loader from the cross toolchain's tree, which loads the program
+# with the libraries from there; that also lets the tests preload their
+# fault-injecting modules into the tool. (qemu's -L would do the same, but it
+# also looks up every absolute path the program opens in that tree first, and
+# "/" is found there.)
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/qemu-aarch64 /usr/aarch64-linux-gnu/lib/ld-linux-aarch64.so.1
+                                  --library-path /usr/aarch64-linux-gnu/lib)
