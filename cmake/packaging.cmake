@@ -37,9 +37,15 @@ read-only files, and never enters subdirectories. Every run prints a German
 report; a quiet mode prints only failed deletions, which suits cron jobs and
 systemd timers.")
 set(CPACK_STRIP_FILES ON)
-# Directories the installation creates are 755 whatever the umask of the build.
+# Read by cpack before each package: the time every archive records
+# (SOURCE_DATE_EPOCH), and the dependencies of a cross-built Debian package.
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack_project.cmake)
+set(CPACK_FEGAUS_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+# Directories the installation creates are 755 whatever the umask of the build;
+# cpack makes some itself, which cmake/cpack_staged.cmake sets right.
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack_staged.cmake)
 
 if(WIN32)
     # One folder with the program and its read-me, both at the top.
@@ -55,6 +61,42 @@ if(WIN32)
             DESTINATION .)
     set(CPACK_GENERATOR ZIP)
     set(CPACK_PACKAGE_FILE_NAME "fegaus-${PROJECT_VERSION}-win64")
+
+    # The same four files as a Windows Installer package, for installing
+    # silently on many machines, built with every build where wixl and msibuild
+    # (Debian packages wixl and msitools) are found; faketime keeps the
+    # package's own time out of it (cmake/msi.cmake).
+    find_program(FEGAUS_WIXL wixl)
+    find_program(FEGAUS_MSIBUILD msibuild)
+    find_program(FEGAUS_FAKETIME faketime)
+    if(FEGAUS_WIXL AND FEGAUS_MSIBUILD)
+        set(fegaus_msi ${CMAKE_CURRENT_BINARY_DIR}/fegaus-${PROJECT_VERSION}-win64.msi)
+        set(fegaus_msi_texts ${CMAKE_CURRENT_BINARY_DIR}/LIESMICH.txt ${CMAKE_CURRENT_BINARY_DIR}/LIZENZ.txt
+                             ${CMAKE_CURRENT_BINARY_DIR}/fegaus-taeglich.cmd)
+        set(FEGAUS_MSI_SETTINGS ${PROJECT_BINARY_DIR}/msi-settings.cmake) # tests/windows reads it too
+        file(GENERATE OUTPUT ${FEGAUS_MSI_SETTINGS} CONTENT
+"set(fegaus_source_dir \"${PROJECT_SOURCE_DIR}\")
+set(fegaus_msi \"${fegaus_msi}\")
+set(fegaus_msi_version \"${PROJECT_VERSION}\")
+set(fegaus_msi_files \"$<TARGET_FILE:fegaus>;${fegaus_msi_texts}\")
+set(fegaus_maker_name \"${FEGAUS_MAKER_NAME}\")
+set(fegaus_web_address \"${FEGAUS_WEB_ADDRESS}\")
+set(fegaus_wixl \"${FEGAUS_WIXL}\")
+set(fegaus_msibuild \"${FEGAUS_MSIBUILD}\")
+set(fegaus_faketime \"${FEGAUS_FAKETIME}\")
+")
+        add_custom_command(OUTPUT ${fegaus_msi}
+            COMMAND ${CMAKE_COMMAND} -DFEGAUS_MSI_SETTINGS=${FEGAUS_MSI_SETTINGS}
+                    -P ${PROJECT_SOURCE_DIR}/cmake/msi.cmake
+            DEPENDS fegaus ${fegaus_msi_texts} ${FEGAUS_MSI_SETTINGS} ${PROJECT_SOURCE_DIR}/res/fegaus.wxs
+                    ${PROJECT_SOURCE_DIR}/res/fegaus.ico ${PROJECT_SOURCE_DIR}/cmake/msi.cmake
+                    ${PROJECT_SOURCE_DIR}/cmake/source_date_epoch.cmake
+            COMMENT "Building the Windows Installer package fegaus-${PROJECT_VERSION}-win64.msi"
+            VERBATIM)
+        add_custom_target(fegaus_msi ALL DEPENDS ${fegaus_msi})
+    else()
+        message(STATUS "wixl or msibuild not found (Debian packages wixl, msitools): no Windows Installer package")
+    endif()
 else()
     install(TARGETS fegaus RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
@@ -129,7 +171,37 @@ else()
     set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
     set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${FEGAUS_WEB_ADDRESS}")
     # The libraries the program links are found by dpkg-shlibdeps (dpkg-dev).
-    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    if(NOT CMAKE_CROSSCOMPILING)
+        set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    else()
+        # For another architecture (the arm64 preset) cpack_project.cmake asks
+        # dpkg-shlibdeps itself, in the cross toolchain's library folder.
+        execute_process(COMMAND dpkg-architecture -t ${CMAKE_LIBRARY_ARCHITECTURE} -q DEB_HOST_ARCH
+                        OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE
+                        ERROR_QUIET)
+        set(CPACK_FEGAUS_CROSS_PROGRAM ${PROJECT_BINARY_DIR}/fegaus)
+        set(CPACK_FEGAUS_CROSS_LIBRARIES ${CMAKE_FIND_ROOT_PATH}/lib)
+    endif()
+
+    # The same files as an RPM package (cpack -G RPM, needs rpmbuild), for the
+    # distributions that install those; the build records the sources' time
+    # and no build host, so that it too comes out the same each time.
+    set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+    set(CPACK_RPM_PACKAGE_LICENSE MIT)
+    set(CPACK_RPM_PACKAGE_GROUP "Applications/System")
+    set(CPACK_RPM_PACKAGE_URL "${FEGAUS_WEB_ADDRESS}")
+    set(CPACK_RPM_PACKAGE_SUMMARY "Delete old files, typically logs, by their age in calendar days")
+    set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+    # The folders the system owns stay the system's.
+    set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+        /usr/share/man /usr/share/man/man1 /usr/share/man/de /usr/share/man/de/man1)
+    # No build-ID links beside the program (the .deb has none either).
+    set(CPACK_RPM_SPEC_MORE_DEFINE
+"%define packager ${CPACK_PACKAGE_CONTACT}
+%define _build_id_links none
+%define _buildhost reproducible
+%define use_source_date_epoch_as_buildtime 1
+%define clamp_mtime_to_source_date_epoch 1")
 endif()
 
 include(CPack)

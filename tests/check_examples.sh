@@ -7,6 +7,7 @@
 # that could not be deleted, in UTF-8.
 # Arguments: the installed examples directory, the program path the examples
 # must name, and optionally the staging root the installation lies under.
+# FEGAUS_EMULATOR, when set, is the command that runs a cross-built program.
 set -euo pipefail
 examples=$1
 program=$2
@@ -81,7 +82,7 @@ for name in cron systemd; do
     if [ $name = cron ]; then command=$cron_command; else command=$service_command; fi
     [[ $command == *"\"$pattern\""* ]] || fail "the $name example sweeps another pattern than $pattern"
     command=${command/"$pattern"/$scratch/*.log}
-    command="'$root$program'${command#"$program"}"
+    command="${FEGAUS_EMULATOR:+$FEGAUS_EMULATOR }'$root$program'${command#"$program"}"
     rm -rf "${scratch:?}"/*
     touch -d "40 days ago" "$scratch/old.log" "$scratch/old.txt"
     touch "$scratch/new.log"

@@ -4,6 +4,7 @@
 # manual pages, its documentation and examples arrive where they belong, that
 # the installed program runs, and that the examples name it and work.
 # Arguments: the cmake program, the build directory, readelf (may be empty).
+# FEGAUS_EMULATOR, when set, is the command that runs a cross-built program.
 set -eu
 cmake=$1
 build=$2
@@ -36,7 +37,7 @@ for prefix in /usr /opt/fegaus; do
     outside=$(cd "$stage" && find . -type f ! -path "./${prefix#/}/*")
     [ -z "$outside" ] || { echo "installed outside $prefix: $outside"; exit 1; }
     [ -x "$root/bin/fegaus" ] || { echo "$prefix/bin/fegaus is not executable"; exit 1; }
-    "$root/bin/fegaus" -Q -? | grep -q "^FEGAUS \[-L=Tageszahl\]" || {
+    ${FEGAUS_EMULATOR:-} "$root/bin/fegaus" -Q -? | grep -q "^FEGAUS \[-L=Tageszahl\]" || {
         echo "the installed program does not show its help"; exit 1; }
     grep -q "^Copyright: [0-9].* $maker\$" "$root/share/doc/fegaus/copyright" || {
         echo "the copyright file does not name $maker"; exit 1; }
