@@ -26,31 +26,14 @@ done
 # cron runs only files in /etc/cron.d whose names hold letters, digits, - and _.
 [[ $(basename "$cron_file") =~ ^[A-Za-z0-9_-]+$ ]] || fail "cron would ignore a file named $(basename "$cron_file")"
 
-# Every cron line: a comment, an assignment, or five time fields, the user and
-# the command. A % in the command would end it there (cron makes it a line end).
-field_ok() {  # value, lowest, highest
-    local item from to
-    IFS=, read -ra items <<<"$1"
-    for item in "${items[@]}"; do
-        [[ $item =~ ^(\*|([0-9]+)(-([0-9]+))?)(/[1-9][0-9]*)?$ ]] || return 1
-        [ "${BASH_REMATCH[1]}" = "*" ] && continue
-        from=${BASH_REMATCH[2]}
-        to=${BASH_REMATCH[4]:-$from}
-        [ "$from" -ge "$2" ] && [ "$to" -le "$3" ] && [ "$from" -le "$to" ] || return 1
-    done
-}
-cron_command=""
-while IFS= read -r line; do
-    [[ $line =~ ^[[:space:]]*(#|$) ]] && continue
-    [[ $line =~ ^[A-Za-z_][A-Za-z0-9_]*= ]] && continue
-    read -r minute hour day month weekday user command <<<"$line"
-    field_ok "$minute" 0 59 && field_ok "$hour" 0 23 && field_ok "$day" 1 31 \
-        && field_ok "$month" 1 12 && field_ok "$weekday" 0 7 || fail "bad time fields in cron line: $line"
-    [ "$user" = root ] || fail "the cron line runs as '$user', not root: $line"
-    [[ $command != *%* ]] || fail "the cron command holds a %, which cron cuts at: $command"
-    [ -z "$cron_command" ] || fail "more than one cron line"
-    cron_command=$command
-done <"$cron_file"
+# The one cron line: five time fields, the user and the command. A % in the
+# command would end it there (cron makes it a line end).
+cron_line=$(grep -Ev '^[[:space:]]*(#|$)|^[A-Za-z_][A-Za-z0-9_]*=' "$cron_file")
+[ "$(printf '%s\n' "$cron_line" | wc -l)" -eq 1 ] || fail "not exactly one cron line: $cron_line"
+read -r minute hour day month weekday user cron_command <<<"$cron_line"
+[[ "$minute $hour $day $month $weekday" =~ ^[0-9*/,-]+( [0-9*/,-]+){4}$ ]] || fail "bad time fields: $cron_line"
+[ "$user" = root ] || fail "the cron line runs as '$user', not root: $cron_line"
+[[ $cron_command != *%* ]] || fail "the cron command holds a %, which cron cuts at: $cron_command"
 [[ $cron_command == "$program "* ]] || fail "the cron line does not run $program: $cron_command"
 
 # The service runs the program and may write where its pattern points, which
