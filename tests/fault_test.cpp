@@ -234,8 +234,7 @@ TEST_F(Fault, ANameIsListedAsAskedBesideALinkDifferingInCase)
 namespace {
 
 // An NTFS image in dir, mounted through FUSE so that names are looked up without
-// regard to case, as on a disk shared with Windows; it records no birth time
-// that statx could report. Unmounted at the end.
+// regard to case, as on a disk shared with Windows. Unmounted at the end.
 class CaseBlindMount {
 public:
     explicit CaseBlindMount(const TempDir& dir) : image_(dir / "ntfs.img"), point_(dir / "ntfs")
@@ -300,19 +299,6 @@ TEST_F(Fault, OnAFileSystemIgnoringCaseAFileIsListedAsStored)
                                              + listingHeader() + noonRow("DEL", 40, 0, stored)
                                              + countLines(1, 1, 0));
     EXPECT_EQ(remaining(dir / "ntfs"), Names{});
-}
-
-// There, a file copied in today with its old write time kept is not taken for
-// created on that old date.
-TEST_F(Fault, OnAFileSystemWithoutBirthTimesACopiedInFileIsNotCreatedEarly)
-{
-    const CaseBlindMount ntfs(dir);
-    if (!ntfs.mounted())
-        GTEST_SKIP() << ntfs.reason();
-    makeFile(ntfs / "copied.log", 40); // as cp -p leaves it
-    EXPECT_EQ(run({"-C", "ntfs/copied.log"}).out,
-              banner() + headline(31, "Erstellung") + patternHeader("ntfs/copied.log") + countLines(0, 0, 0));
-    EXPECT_EQ(remaining(dir / "ntfs"), Names{"copied.log"});
 }
 
 struct NoFilesCase {
