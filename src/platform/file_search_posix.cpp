@@ -32,7 +32,7 @@ constexpr int longestName = 256; // a name of 255 bytes and its zero
 } // namespace
 
 struct SearchState {
-    int directoryFd;                 // opened only for search when the pattern names one file
+    int directoryFd;                 // the walk's, for search only, when the pattern names one file
     DIR* directory;                  // nullptr when the pattern names one file
     char namePattern[longestName];   // the pattern's last component
     char currentName[longestName];   // the entry delivered last, and its mode
@@ -275,11 +275,11 @@ bool nextMatch(SearchState& search, FindEntry& entry)
 // grants, as it does to rm.
 bool openForListing(SearchState& search)
 {
-    const int readable = openat(search.directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    close(search.directoryFd);
-    search.directoryFd = readable;
-    search.directory = readable >= 0 ? fdopendir(readable) : nullptr;
-    return search.directory != nullptr;
+    search.directory = openForReading(search.directoryFd);
+    if (search.directory == nullptr)
+        return false;
+    search.directoryFd = dirfd(search.directory);
+    return true;
 }
 
 } // namespace
@@ -337,10 +337,9 @@ void setSearchBatchLimits(int entries, int nameBytes)
 
 void closeSearch(SearchHandle search)
 {
+    // The walk's own descriptor stays with the walk.
     if (search->directory != nullptr)
-        closedir(search->directory); // closes directoryFd too
-    else if (search->directoryFd >= 0)
-        close(search->directoryFd);
+        closedir(search->directory);
 }
 
 int removeFile(SearchHandle search, const char* path)

@@ -265,16 +265,27 @@ int openSafeWay(const char* pattern, int length)
 {
     refusedStepText[0] = '\0';
     if (isWalked(pattern, length))
-        return fcntl(walked.fd, F_DUPFD_CLOEXEC, 0);
+        return walked.fd;
     const int fd = walkWay(pattern, length);
-    if (fd < 0 || length >= PATH_MAX)
+    if (fd < 0)
         return fd;
     if (walked.fd >= 0)
         close(walked.fd);
-    std::memcpy(walked.text, pattern, static_cast<std::size_t>(length));
-    walked.length = length;
     walked.fd = fd;
-    return fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    // A directory part longer than any path is held, but never matched again.
+    walked.length = length < static_cast<int>(sizeof walked.text) ? length : -1;
+    if (walked.length >= 0)
+        std::memcpy(walked.text, pattern, static_cast<std::size_t>(length));
+    return fd;
+}
+
+DIR* openForReading(int directoryFd)
+{
+    const int readable = openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* directory = readable >= 0 ? fdopendir(readable) : nullptr;
+    if (directory == nullptr && readable >= 0)
+        close(readable);
+    return directory;
 }
 
 const char* refusedStep()

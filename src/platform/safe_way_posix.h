@@ -1,11 +1,18 @@
 // The way from where a pattern starts to its directory, taken one step at a time.
 #pragma once
 
+#include <dirent.h>
+
 // Opens the directory that the first length bytes of pattern name (its directory
 // part, separator included; none for the current directory), reached from "/" or
 // the current directory one component at a time, each link read and its target
-// walked the same way: a new descriptor of that directory good for searching it
-// (not for reading it), or -1 when the way does not exist, may not be taken, or
-// takes a step that refusedStep then names. The same directory part, byte for
-// byte, is walked once per run: later patterns get the directory reached then.
+// walked the same way: a descriptor of that directory good for searching it (not
+// for reading it), or -1 when the way does not exist, may not be taken, or takes
+// a step that refusedStep then names. The walk holds the descriptor, and the
+// caller never closes it: the same directory part, byte for byte, is walked once
+// per run, and later patterns get the directory reached then.
 [[nodiscard]] int openSafeWay(const char* pattern, int length);
+
+// Opens the directory that directoryFd stands for, to read its entries; nullptr
+// when it may not be read.
+[[nodiscard]] DIR* openForReading(int directoryFd);

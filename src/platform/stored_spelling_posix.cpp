@@ -4,6 +4,8 @@
 
 #include "platform/stored_spelling_posix.h"
 
+#include "platform/safe_way_posix.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
@@ -70,14 +72,9 @@ void takeStoredSpelling(int directoryFd, const struct statx& found, FindEntry& e
     char turned[sizeof entry.name];
     if (!turnCase(entry.name, turned) || !namesFound(directoryFd, turned, found))
         return;
-    const int readable = openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (readable < 0)
+    DIR* directory = openForReading(directoryFd);
+    if (directory == nullptr)
         return;
-    DIR* directory = fdopendir(readable);
-    if (directory == nullptr) {
-        close(readable);
-        return;
-    }
     readStoredSpelling(directory, directoryFd, found, entry);
     closedir(directory);
 }

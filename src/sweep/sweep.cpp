@@ -93,9 +93,9 @@ void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAge
     if (age < maxAgeDays)
         return;
     ++counts.filesFound;
-    std::strcpy(path.text + path.prefixLength, entry.name);
     bool failed = false;
     if (!runSettings.testRun) {
+        std::strcpy(path.text + path.prefixLength, entry.name);
         failed = removeFile(search, path.text) != 0;
         ++(failed ? counts.filesFailed : counts.filesDeleted);
     }
