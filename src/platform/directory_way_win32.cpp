@@ -83,20 +83,12 @@ void readOwner(HANDLE handle, Owner& owner)
                   && CopySid(sizeof owner.sid, owner.sid, sid);
 }
 
-// Opens name (length characters) relative to the open folder from.
-bool openRelative(HANDLE from, const wchar_t* name, std::size_t length, ACCESS_MASK access, ULONG options,
-                  HANDLE& handle)
+// Opens the folder name (length characters) relative to the open folder from,
+// finding it as the system finds a name in a path: whatever its case.
+bool openFolder(HANDLE from, const wchar_t* name, std::size_t length, ACCESS_MASK access, ULONG options,
+                HANDLE& handle)
 {
-    UNICODE_STRING text;
-    text.Length = static_cast<USHORT>(length * sizeof(wchar_t));
-    text.MaximumLength = text.Length;
-    text.Buffer = const_cast<wchar_t*>(name);
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, from, nullptr);
-    IO_STATUS_BLOCK io;
-    return NtOpenFile(&handle, access, &attributes, &io, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      options | FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT)
-           == 0;
+    return openRelative(from, name, length, false, access, options | FILE_DIRECTORY_FILE, handle);
 }
 
 // What a folder on the way is opened for: its owner, and listing for the last.
@@ -116,15 +108,6 @@ bool isLink(HANDLE handle)
     return (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(tag.ReparseTag);
 }
 
-// The file ID of an open object; 0 when the file system reports none.
-LONGLONG fileIdOf(HANDLE handle)
-{
-    FILE_INTERNAL_INFORMATION internal;
-    IO_STATUS_BLOCK io;
-    if (NtQueryInformationFile(handle, &io, &internal, sizeof internal, FileInternalInformation) != 0)
-        return 0;
-    return internal.IndexNumber.QuadPart;
-}
 
 // The place a link names, as it holds it (its print name where it has one),
 // into target; its length, 0 when it cannot be read.
@@ -208,7 +191,7 @@ bool openRoot(const Way& way, bool last, Folder& root)
     if (way.rootLength >= MAX_PATH)
         return false;
     std::wmemcpy(name + 4, way.path + 4, way.rootLength - 4);
-    if (!openRelative(nullptr, name, way.rootLength, folderAccess(last), 0, root.handle))
+    if (!openFolder(nullptr, name, way.rootLength, folderAccess(last), 0, root.handle))
         return false;
     readOwner(root.handle, root.owner);
     return true;
@@ -221,13 +204,13 @@ bool followLink(Folder& from, const Way& way, std::size_t start, std::size_t end
                 Owner& linkOwner, bool last, Folder& next)
 {
     const wchar_t* const name = way.path + start;
-    if (!openRelative(from.handle, name, end - start, folderAccess(last), 0, next.handle))
+    if (!openFolder(from.handle, name, end - start, folderAccess(last), 0, next.handle))
         return false;
     // The name must still hold the link judged: one swapped in between could
     // lead anywhere. A link renamed away and back in that moment leads, at
     // worst, to a folder that the target's owner check below still judges.
     HANDLE again;
-    bool same = openRelative(from.handle, name, end - start, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+    bool same = openFolder(from.handle, name, end - start, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                              FILE_OPEN_REPARSE_POINT, again);
     if (same) {
         same = fileIdOf(again) == fileIdOf(link);
@@ -258,7 +241,7 @@ bool takeStep(Folder& from, const Way& way, std::size_t start, std::size_t end, 
     const bool last = end + 1 == way.length;
     const wchar_t* const name = way.path + start;
     HANDLE held; // what the name holds itself: a folder, or a link
-    if (!openRelative(from.handle, name, end - start, folderAccess(last), FILE_OPEN_REPARSE_POINT, held))
+    if (!openFolder(from.handle, name, end - start, folderAccess(last), FILE_OPEN_REPARSE_POINT, held))
         return false;
     Owner heldOwner;
     readOwner(held, heldOwner);
@@ -322,6 +305,30 @@ HANDLE walkTo(const wchar_t* path, std::size_t length, UINT codePage)
 }
 
 } // namespace
+
+bool openRelative(HANDLE from, const wchar_t* name, std::size_t length, bool exactCase, ACCESS_MASK access,
+                  ULONG options, HANDLE& handle)
+{
+    UNICODE_STRING text;
+    text.Length = static_cast<USHORT>(length * sizeof(wchar_t));
+    text.MaximumLength = text.Length;
+    text.Buffer = const_cast<wchar_t*>(name);
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &text, exactCase ? 0 : OBJ_CASE_INSENSITIVE, from, nullptr);
+    IO_STATUS_BLOCK io;
+    return NtOpenFile(&handle, access, &attributes, &io, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      options | FILE_SYNCHRONOUS_IO_NONALERT)
+           == 0;
+}
+
+LONGLONG fileIdOf(HANDLE handle)
+{
+    FILE_INTERNAL_INFORMATION internal;
+    IO_STATUS_BLOCK io;
+    if (NtQueryInformationFile(handle, &io, &internal, sizeof internal, FileInternalInformation) != 0)
+        return 0;
+    return internal.IndexNumber.QuadPart;
+}
 
 bool transitionAllowed(PSID from, PSID to)
 {

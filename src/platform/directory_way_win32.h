@@ -13,3 +13,12 @@
 // nullptr otherwise).
 [[nodiscard]] HANDLE openSearchedDirectory(const wchar_t* path, std::size_t length, UINT codePage,
                                            const char*& refused);
+
+// Opens name (length characters) relative to the open folder from (nullptr for a
+// name in the system's own form) with the access and open options given, by its
+// exact case or whatever its case.
+[[nodiscard]] bool openRelative(HANDLE from, const wchar_t* name, std::size_t length, bool exactCase,
+                                ACCESS_MASK access, ULONG options, HANDLE& handle);
+
+// The file ID of an open object; 0 when the file system reports none.
+[[nodiscard]] LONGLONG fileIdOf(HANDLE handle);

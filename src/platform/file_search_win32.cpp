@@ -121,7 +121,9 @@ bool pathEndsInName(const char* path, const char* name)
 // systems match by that; the tool matches as the system it runs on does.
 bool systemMakesDosWildcards()
 {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr;
+    static const bool dosWildcards =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr;
+    return dosWildcards;
 }
 
 FILETIME fileTimeOf(LARGE_INTEGER time)
@@ -135,9 +137,7 @@ FILETIME fileTimeOf(LARGE_INTEGER time)
 bool fetchEntries(SearchState& search, bool first)
 {
     UNICODE_STRING mask;
-    mask.Length = static_cast<USHORT>(std::wcslen(search.mask) * sizeof(wchar_t));
-    mask.MaximumLength = mask.Length;
-    mask.Buffer = search.mask;
+    RtlInitUnicodeString(&mask, search.mask);
     IO_STATUS_BLOCK io;
     const NTSTATUS status = NtQueryDirectoryFile(search.directory, nullptr, nullptr, nullptr, &io, entries,
                                                  sizeof entries, FileIdBothDirectoryInformation, FALSE,
@@ -317,12 +317,9 @@ void deliverFound(SearchState& search, FindEntry& entry)
 // same file ID, or, where the file system reports none, the same times and size.
 bool isFoundFile(const SearchState& search, HANDLE file)
 {
+    if (search.foundId != 0 && search.foundId != -1)
+        return fileIdOf(file) == search.foundId;
     IO_STATUS_BLOCK io;
-    if (search.foundId != 0 && search.foundId != -1) {
-        FILE_INTERNAL_INFORMATION internal;
-        return NtQueryInformationFile(file, &io, &internal, sizeof internal, FileInternalInformation) == 0
-               && internal.IndexNumber.QuadPart == search.foundId;
-    }
     FILE_NETWORK_OPEN_INFORMATION opened;
     const WIN32_FIND_DATAW& found = search.found;
     return NtQueryInformationFile(file, &io, &opened, sizeof opened, FileNetworkOpenInformation) == 0
@@ -336,17 +333,9 @@ bool isFoundFile(const SearchState& search, HANDLE file)
 // itself and never what it may link to, and never a directory.
 bool openFound(const SearchState& search, HANDLE& file)
 {
-    UNICODE_STRING name;
-    name.Length = static_cast<USHORT>(std::wcslen(search.found.cFileName) * sizeof(wchar_t));
-    name.MaximumLength = name.Length;
-    name.Buffer = const_cast<wchar_t*>(search.found.cFileName);
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &name, 0, search.directory, nullptr);
-    IO_STATUS_BLOCK io;
-    return NtOpenFile(&file, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &io,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT)
-           == 0;
+    const wchar_t* const name = search.found.cFileName;
+    return openRelative(search.directory, name, std::wcslen(name), true, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                        FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, file);
 }
 
 // Marks the open file for deletion. This plain form refuses a read-only file,
