@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -72,20 +71,3 @@ INSTANTIATE_TEST_SUITE_P(Calls, HelpScreen, testing::Values(
     HelpCase{{"-T", "-Q", "-?"}, false}, // -? comes before the test run switches quiet off
     HelpCase{{"-L=60", "-?"}, true},   // always shows the default limit
     HelpCase{{"-?", "*.log"}, true}));
-
-TEST(Banner, EveryLineIsFortyFourCharactersWide)
-{
-    std::istringstream lines(banner());
-    std::string line;
-    int boxLines = 0;
-    while (std::getline(lines, line)) {
-        if (line.empty())
-            continue;
-        EXPECT_EQ(line.size(), 44u) << line;
-        EXPECT_TRUE(line.front() == '|' || line.front() == '-') << line;
-        ++boxLines;
-    }
-    EXPECT_EQ(boxLines, 4);
-    // The tool prints this very box.
-    EXPECT_EQ(runFegaus({"-T"}).out.substr(0, banner().size()), banner());
-}

@@ -4,9 +4,7 @@
 #include "app/run_settings.h"
 #include "sweep/output.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 

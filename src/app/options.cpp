@@ -47,6 +47,10 @@ std::int32_t leadingNumber(const char* text)
     return negative ? -number : number;
 }
 
+// At most this many characters may follow "-L=", so that the number cannot
+// overflow; a longer text carries no number at all.
+constexpr std::size_t mostNumberCharacters = 8;
+
 } // namespace
 
 int matchFlagOption(const char* arg, char letter)
@@ -59,14 +63,12 @@ int matchNumberOption(const char* arg, char letter, std::int32_t& value)
     if (!startsOption(arg, letter))
         return 0;
     const std::size_t length = std::strlen(arg);
-    if (arg[2] != '=' || length <= 3 || length >= 12) {
+    if (arg[2] != '=' || length <= 3 || length - 3 > mostNumberCharacters) {
         value = 0;
         return 1;
     }
-    // At most eight characters follow '=', so the number cannot overflow.
-    char digits[9];
-    if (!copyWithoutQuotes(arg + 3, digits, sizeof digits))
-        return 0;
+    char digits[mostNumberCharacters + 1];
+    copyWithoutQuotes(arg + 3, digits, sizeof digits); // fits: its length was checked
     const std::int32_t number = leadingNumber(digits);
     if (number <= 0)
         return 0;

@@ -79,6 +79,9 @@ void closeSearch(SearchHandle search);
 
 // The local date and time of a point in time, by the rules of the platform's time
 // zone or TZ; false when it has none (no time, before 1970, beyond year 9999).
+// Days already converted may be remembered for the rest of the process (the
+// POSIX implementation does), so the zone in force at the first call holds for
+// every later one: a change of TZ after it is not seen.
 [[nodiscard]] bool localDateTime(PointInTime time, LocalDateTime& local);
 
 // Prepares standard output once at start: its buffering, and whether the
