@@ -12,6 +12,7 @@
 
 #include "platform/safe_way_posix.h"
 
+#include "platform/character_cut.h"
 #include "platform/file_search.h"
 
 #include <fcntl.h>
@@ -58,7 +59,8 @@ struct Way {
 enum class Step { Taken, Impossible, Refused };
 
 // The refused step of the last walk, empty when it refused none. A target too long
-// for the refusal line is shown by its start, followed by "...".
+// for the refusal line is shown by its start, followed by "...", so that the whole
+// line fits one print.
 char refusedStepText[3072];
 constexpr int shownTargetLength = 2560;
 
@@ -92,8 +94,9 @@ void recordRefusal(const Way& way)
         return;
     }
     const bool cut = piece.length > shownTargetLength;
+    const int shown = cut ? characterCut(piece.text, shownTargetLength) : piece.length;
     std::snprintf(refusedStepText, sizeof refusedStepText, "%.*s -> %.*s%s", way.patternEnd,
-                  way.pattern, cut ? shownTargetLength : piece.length, piece.text, cut ? "..." : "");
+                  way.pattern, shown, piece.text, cut ? "..." : "");
 }
 
 // Skips separators and drops the pieces walked to their end; false when the whole
