@@ -310,15 +310,6 @@ int openSafeWay(const char* pattern, int length)
     return fd;
 }
 
-DIR* openForReading(int directoryFd)
-{
-    const int readable = openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* directory = readable >= 0 ? fdopendir(readable) : nullptr;
-    if (directory == nullptr && readable >= 0)
-        close(readable);
-    return directory;
-}
-
 const char* refusedStep()
 {
     return refusedStepText[0] != '\0' ? refusedStepText : nullptr;
