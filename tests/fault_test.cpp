@@ -353,7 +353,24 @@ void PrintTo(const WayCase& c, std::ostream* out)
 
 class WayToTheDirectory : public Fault, public testing::WithParamInterface<WayCase> {};
 
+std::string repeated(const std::string& text, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i)
+        all += text;
+    return all;
+}
+
+// A target as long as a link may hold is shown by its start, never cut inside a character.
+const std::string longTarget = "../" + repeated("ä", 2046);
+const std::string longStep = "tmp/long -> ../" + repeated("ä", 1278) + "...";
+
 INSTANTIATE_TEST_SUITE_P(Ways, WayToTheDirectory, testing::Values(
+    WayCase{"tmp/cache/*.log", "tmp/cache -> .", nullptr},
+    WayCase{"tmp/dots/old.log", "tmp/dots -> ./.", nullptr},
+    WayCase{"tmp/long/*.log", longStep.c_str(), nullptr},
+    WayCase{"tmp/rootlink/*.log", "tmp -> rootlink", nullptr},
+    WayCase{"user/self/current/*.log", nullptr, "user/releases/v2/old.log"},
     WayCase{"user/cache/*.log", "user/cache -> ../victim", nullptr},
     WayCase{"user/outside/*.log", "user/outside -> $D/victim", nullptr},
     WayCase{"user/deep/up/../victim/*.log", "user/deep/up -> ..", nullptr},
@@ -368,22 +385,30 @@ TEST_P(WayToTheDirectory, IsFollowedOnlyWhereNoOtherUserCanHaveLaidALink)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "the user's directories and links must belong to another user, which needs root";
-    for (const char* sub : {"victim", "user", "user/deep", "user/releases", "user/releases/v2"})
+    for (const char* sub : {"victim", "tmp", "user", "user/deep", "user/releases", "user/releases/v2"})
         ASSERT_EQ(mkdir((dir / sub).c_str(), 0755), 0);
-    for (const char* sub : {"victim", "user/releases/v2"}) {
+    ASSERT_EQ(chmod((dir / "tmp").c_str(), 01777), 0); // root's, and anyone may write it, like /tmp
+    for (const char* sub : {"victim", "tmp", "user/releases/v2"}) {
         makeFile(dir / sub + "/old.log", 40);
         makeFile(dir / sub + "/young.log", 3);
     }
     const std::pair<std::string, const char*> links[] = {{dir / "victim", "logs"},
         {"../victim", "user/cache"}, {dir / "victim", "user/outside"}, {"..", "user/deep/up"},
-        {"releases/v2", "user/current"}};
+        {"releases/v2", "user/current"}, {".", "user/self"}, {".", "tmp/cache"}, {"./.", "tmp/dots"},
+        {longTarget, "tmp/long"}, {"victim", "rootlink"}};
     for (const auto& [target, name] : links)
         ASSERT_EQ(symlink(target.c_str(), (dir / name).c_str()), 0);
     for (const char* owned : {"user", "user/deep", "user/releases", "user/releases/v2", "user/cache",
-                              "user/outside", "user/deep/up", "user/current"})
+                              "user/outside", "user/deep/up", "user/current", "user/self", "tmp/cache",
+                              "tmp/dots", "tmp/long"})
         ASSERT_EQ(lchown((dir / owned).c_str(), 65534, 65534), 0); // nobody, nogroup
+    // Root's own link, given a second name in root's sticky directory, as a user can
+    // where the kernel does not protect hard links.
+    const bool twoNames = link((dir / "rootlink").c_str(), (dir / "tmp/rootlink").c_str()) == 0;
 
     const WayCase& c = GetParam();
+    if (!twoNames && std::string(c.pattern).starts_with("tmp/rootlink"))
+        GTEST_SKIP() << "fs.protected_hardlinks keeps even root from giving a link a second name here";
     Names expected = remaining(dir.path());
     if (c.step == nullptr) {
         EXPECT_EQ(run({"-Q", c.pattern}).out, "");

@@ -252,6 +252,8 @@ TEST_F(Run, TheRefusalShowsTheStartOfThePatternWithoutSplittingACharacter)
     const std::string latin1(210, '\xB0');
     EXPECT_EQ(run({"-Q", letters}).out, refusal(letters.substr(0, 59)));
     EXPECT_EQ(run({"-Q", latin1}).out, refusal(latin1.substr(0, 60)));
+    const std::string stray = std::string(58, 'y') + std::string(150, '\x80'); // no character to keep whole
+    EXPECT_EQ(run({"-Q", stray}).out, refusal(stray.substr(0, 60)));
 }
 
 // A file written late on a winter evening keeps its own date however the run is

@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/run_settings.h"
+#include "platform/character_cut.h"
 #include "platform/file_search.h"
 #include "sweep/day_number.h"
 #include "sweep/output.h"
@@ -21,14 +22,8 @@ void printPatternTooLong(const char* pattern)
 {
     constexpr int shownBytes = 60;
     int shown = static_cast<int>(strnlen(pattern, shownBytes + 1));
-    if (shown > shownBytes) {
-        shown = shownBytes;
-        // Back over at most three continuation bytes to the start of their character.
-        for (int back = 0; back < 3 && (static_cast<unsigned char>(pattern[shown]) & 0xC0) == 0x80; ++back)
-            --shown;
-        if ((static_cast<unsigned char>(pattern[shown]) & 0xC0) == 0x80)
-            shown = shownBytes; // not UTF-8 after all: the bytes as they are
-    }
+    if (shown > shownBytes)
+        shown = characterCut(pattern, shownBytes);
     char start[shownBytes + 1];
     std::memcpy(start, pattern, static_cast<std::size_t>(shown));
     start[shown] = '\0';

@@ -29,21 +29,6 @@ namespace {
 
 constexpr int longestName = 256; // a name of 255 bytes and its zero
 
-} // namespace
-
-struct SearchState {
-    int directoryFd;                 // the walk's, for search only, when the pattern names one file
-    DIR* directory;                  // nullptr when the pattern names one file
-    char namePattern[longestName];   // the pattern's last component
-    char currentName[longestName];   // the entry delivered last, and its mode
-    mode_t currentMode;
-};
-
-namespace {
-
-// One search runs at a time, so its state needs no allocation.
-SearchState theSearch;
-
 // A directory's own order is, on ext4, a hash of the names, which scatters the
 // examinations and removals over the whole inode table and, with a journal, over
 // far more journal blocks than the same work in inode order, where neighbouring
@@ -94,7 +79,21 @@ struct Batch {
     char names[batchNameCapacity];
 };
 
-Batch theBatch;
+} // namespace
+
+struct SearchState {
+    int directoryFd;                 // the walk's, for search only, when the pattern names one file
+    DIR* directory;                  // nullptr when the pattern names one file
+    char namePattern[longestName];   // the pattern's last component
+    char currentName[longestName];   // the entry delivered last, and its mode
+    mode_t currentMode;
+    Batch batch;                     // the listed matches not yet delivered
+};
+
+namespace {
+
+// One search runs at a time, so its state, batch and all, needs no allocation.
+SearchState theSearch;
 
 // The bounds in use; only tests lower them, to see many batches in a small directory.
 int batchEntryLimit = batchEntryCapacity;
@@ -198,35 +197,51 @@ void fillFromStatx(SearchState& search, const struct statx& status, const char* 
 constexpr unsigned wantedStatus = STATX_TYPE | STATX_MODE | STATX_INO | STATX_NLINK | STATX_SIZE
                                   | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
 
-// Fills entry from the status of the entry name; false when it has vanished or
-// cannot be examined.
-bool fillFromStatus(SearchState& search, const char* name, FindEntry& entry)
+// Opens the directory that directoryFd stands for, to read its entries; nullptr
+// when it may not be read.
+DIR* openForReading(int directoryFd)
 {
-    struct statx status;
-    if (!lookUp(search.directoryFd, name, wantedStatus, status))
-        return false;
-    fillFromStatx(search, status, name, entry);
-    return true;
+    const int readable = openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* directory = readable >= 0 ? fdopendir(readable) : nullptr;
+    if (directory == nullptr && readable >= 0)
+        close(readable);
+    return directory;
 }
 
-// Looks up the one file a pattern without wildcards names; false when it is not there.
-bool lookUpSingleName(SearchState& search, const char* name, FindEntry& entry)
+// Gives a file that a name without wildcards found the spelling under which the
+// directory stores it. Only where another spelling may reach it is the directory
+// read; one that may be searched but not read leaves the pattern's spelling.
+void takeStoredSpelling(SearchState& search, const struct statx& found, FindEntry& entry)
+{
+    if (!mayBeStoredOtherwise(search.directoryFd, found, entry))
+        return;
+    DIR* directory = openForReading(search.directoryFd);
+    if (directory == nullptr)
+        return;
+    readStoredSpelling(directory, search.directoryFd, found, entry);
+    closedir(directory);
+    std::strcpy(search.currentName, entry.name);
+}
+
+// Fills entry from the status of the entry name, listed or named in full by a
+// pattern without wildcards (the search then holds no listing); false when it
+// has vanished or cannot be examined.
+bool lookUpEntry(SearchState& search, const char* name, FindEntry& entry)
 {
     struct statx status;
     if (!lookUp(search.directoryFd, name, wantedStatus, status))
         return false;
     fillFromStatx(search, status, name, entry);
-    if (isFileToJudge(entry)) {
-        takeStoredSpelling(search.directoryFd, status, entry);
-        std::strcpy(search.currentName, entry.name);
-    }
+    if (search.directory == nullptr && isFileToJudge(entry))
+        takeStoredSpelling(search, status, entry);
     return true;
 }
 
 // Reads the next batch of matching entries and sorts it by inode number; false
 // when the directory holds no further match.
-bool readBatch(SearchState& search, Batch& batch)
+bool readBatch(SearchState& search)
 {
+    Batch& batch = search.batch;
     batch.count = 0;
     batch.next = 0;
     std::size_t used = 0;
@@ -253,9 +268,9 @@ bool readBatch(SearchState& search, Batch& batch)
 // that vanished since its batch was read leaves no trace.
 bool nextMatch(SearchState& search, FindEntry& entry)
 {
-    Batch& batch = theBatch;
+    Batch& batch = search.batch;
     for (;;) {
-        if (batch.next == batch.count && !readBatch(search, batch))
+        if (batch.next == batch.count && !readBatch(search))
             return false;
         const BatchEntry next = batch.entries[batch.next++];
         const char* name = batch.names + nameOffsetOf(next);
@@ -264,7 +279,7 @@ bool nextMatch(SearchState& search, FindEntry& entry)
             search.currentName[0] = '\0';
             return true;
         }
-        if (fillFromStatus(search, name, entry))
+        if (lookUpEntry(search, name, entry))
             return true;
     }
 }
@@ -304,12 +319,12 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     // A name without wildcards is looked up directly instead of reading the whole
     // directory for it; its last component is the file itself, never part of the way.
     if (!hasWildcard(namePattern)) {
-        if (lookUpSingleName(search, namePattern, entry))
+        if (lookUpEntry(search, namePattern, entry))
             return &search;
     } else if (openForListing(search)) {
-        theBatch.count = 0;
-        theBatch.next = 0;
-        theBatch.directoryEnd = false;
+        search.batch.count = 0;
+        search.batch.next = 0;
+        search.batch.directoryEnd = false;
         if (nextMatch(search, entry))
             return &search;
     }
@@ -340,6 +355,7 @@ void closeSearch(SearchHandle search)
     // The walk's own descriptor stays with the walk.
     if (search->directory != nullptr)
         closedir(search->directory);
+    search->directory = nullptr;
 }
 
 int removeFile(SearchHandle search, const char* path)

@@ -8,10 +8,15 @@
 // owns a step may lead anywhere, out of what another user owns only to what that
 // same user owns. The step onto a link is judged by the link's own owner, and the
 // step from a link to its target's start ("/", or the target's first component)
-// by the link's owner too; subdirectories and ".." are judged like any step.
+// by the link's owner too; subdirectories, ".." and "." are judged like any step.
+// A link with a second name is refused outright: where the kernel lets anyone
+// hard-link another's file, a user can give root's own link a name in a
+// directory of root's that the user may write, and its owner then vouches for a
+// name root never laid.
 
 #include "platform/safe_way_posix.h"
 
+#include "platform/character_cut.h"
 #include "platform/file_search.h"
 
 #include <fcntl.h>
@@ -58,7 +63,8 @@ struct Way {
 enum class Step { Taken, Impossible, Refused };
 
 // The refused step of the last walk, empty when it refused none. A target too long
-// for the refusal line is shown by its start, followed by "...".
+// for the refusal line is shown by its start, followed by "...", so that the whole
+// line fits one print.
 char refusedStepText[3072];
 constexpr int shownTargetLength = 2560;
 
@@ -66,6 +72,15 @@ constexpr int shownTargetLength = 2560;
 bool stepAllowed(uid_t from, uid_t to)
 {
     return from == 0 || from == to;
+}
+
+// Whether a step out of what from owns may reach onto, a directory or a link; a
+// link with a second name never may.
+bool mayStepOnto(uid_t from, const struct stat& onto)
+{
+    if (S_ISLNK(onto.st_mode) && onto.st_nlink > 1)
+        return false;
+    return stepAllowed(from, onto.st_uid);
 }
 
 // The text before the pattern's component walked last, its trailing separators
@@ -92,8 +107,9 @@ void recordRefusal(const Way& way)
         return;
     }
     const bool cut = piece.length > shownTargetLength;
+    const int shown = cut ? characterCut(piece.text, shownTargetLength) : piece.length;
     std::snprintf(refusedStepText, sizeof refusedStepText, "%.*s -> %.*s%s", way.patternEnd,
-                  way.pattern, cut ? shownTargetLength : piece.length, piece.text, cut ? "..." : "");
+                  way.pattern, shown, piece.text, cut ? "..." : "");
 }
 
 // Skips separators and drops the pieces walked to their end; false when the whole
@@ -183,6 +199,21 @@ Step followLink(Way& way, int link)
     return Step::Taken;
 }
 
+// Takes "." onto the directory the walk stands in. Among the pattern's own
+// components it joins that directory to itself; at the start of a link's target
+// it leads from the link, whose owner is the one in hand, into the directory the
+// link lies in.
+Step stayInPlace(Way& way)
+{
+    struct stat status;
+    if (fstat(way.fd, &status) != 0)
+        return Step::Impossible;
+    if (!stepAllowed(way.owner, status.st_uid))
+        return Step::Refused;
+    way.owner = status.st_uid;
+    return Step::Taken;
+}
+
 // Takes the walk's next step: a component of the innermost piece.
 Step takeStep(Way& way)
 {
@@ -190,7 +221,7 @@ Step takeStep(Way& way)
     if (!takeComponent(way, name))
         return Step::Impossible;
     if (std::strcmp(name, ".") == 0)
-        return Step::Taken;
+        return stayInPlace(way);
     const int how = std::strcmp(name, "..") == 0 ? O_DIRECTORY : 0;
     const int child = openat(way.fd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC | how);
     if (child < 0)
@@ -199,7 +230,7 @@ Step takeStep(Way& way)
     Step step = Step::Impossible;
     if (fstat(child, &status) != 0 || !(S_ISDIR(status.st_mode) || S_ISLNK(status.st_mode))) {
         step = Step::Impossible;
-    } else if (!stepAllowed(way.owner, status.st_uid)) {
+    } else if (!mayStepOnto(way.owner, status)) {
         step = Step::Refused;
     } else if (S_ISDIR(status.st_mode)) {
         moveTo(way, child, status.st_uid);
@@ -277,15 +308,6 @@ int openSafeWay(const char* pattern, int length)
     if (walked.length >= 0)
         std::memcpy(walked.text, pattern, static_cast<std::size_t>(length));
     return fd;
-}
-
-DIR* openForReading(int directoryFd)
-{
-    const int readable = openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* directory = readable >= 0 ? fdopendir(readable) : nullptr;
-    if (directory == nullptr && readable >= 0)
-        close(readable);
-    return directory;
 }
 
 const char* refusedStep()

@@ -1,8 +1,6 @@
 // The way from where a pattern starts to its directory, taken one step at a time.
 #pragma once
 
-#include <dirent.h>
-
 // Opens the directory that the first length bytes of pattern name (its directory
 // part, separator included; none for the current directory), reached from "/" or
 // the current directory one component at a time, each link read and its target
@@ -12,7 +10,3 @@
 // caller never closes it: the same directory part, byte for byte, is walked once
 // per run, and later patterns get the directory reached then.
 [[nodiscard]] int openSafeWay(const char* pattern, int length);
-
-// Opens the directory that directoryFd stands for, to read its entries; nullptr
-// when it may not be read.
-[[nodiscard]] DIR* openForReading(int directoryFd);

@@ -4,12 +4,8 @@
 
 #include "platform/stored_spelling_posix.h"
 
-#include "platform/safe_way_posix.h"
-
-#include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
-#include <unistd.h>
 
 #include <cstring>
 
@@ -40,9 +36,19 @@ bool namesFound(int directoryFd, const char* name, const struct statx& found)
            && status.stx_dev_minor == found.stx_dev_minor;
 }
 
-// Reads the directory for the spelling under which found is stored, when it differs
-// from entry's name in the case of ASCII letters only. An entry spelled exactly as
-// asked wins: on a file system where case counts, a hard link may differ in case.
+} // namespace
+
+// Where case counts, the name with its letters' case turned reaches nothing (or
+// another file), and that one lookup is all a name costs that has no other
+// spelling. A difference in letters outside ASCII leaves the pattern's spelling.
+bool mayBeStoredOtherwise(int directoryFd, const struct statx& found, const FindEntry& entry)
+{
+    char turned[sizeof entry.name];
+    return turnCase(entry.name, turned) && namesFound(directoryFd, turned, found);
+}
+
+// An entry spelled exactly as asked wins: on a file system where case counts, a
+// hard link may differ in case.
 void readStoredSpelling(DIR* directory, int directoryFd, const struct statx& found, FindEntry& entry)
 {
     char stored[sizeof entry.name] = "";
@@ -59,22 +65,4 @@ void readStoredSpelling(DIR* directory, int directoryFd, const struct statx& fou
     }
     if (stored[0] != '\0')
         std::strcpy(entry.name, stored);
-}
-
-} // namespace
-
-// Where case counts, the name with its letters' case turned reaches nothing (or
-// another file) and that one lookup is all it costs; only where it reaches the
-// same file is the directory read. A directory that may be searched but not read,
-// and a difference in letters outside ASCII, leave the pattern's spelling.
-void takeStoredSpelling(int directoryFd, const struct statx& found, FindEntry& entry)
-{
-    char turned[sizeof entry.name];
-    if (!turnCase(entry.name, turned) || !namesFound(directoryFd, turned, found))
-        return;
-    DIR* directory = openForReading(directoryFd);
-    if (directory == nullptr)
-        return;
-    readStoredSpelling(directory, directoryFd, found, entry);
-    closedir(directory);
 }
