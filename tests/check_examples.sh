@@ -36,10 +36,10 @@ read -r minute hour day month weekday user cron_command <<<"$cron_line"
 [[ $cron_command != *%* ]] || fail "the cron command holds a %, which cron cuts at: $cron_command"
 [[ $cron_command == "$program "* ]] || fail "the cron line does not run $program: $cron_command"
 
-# The service runs the program and may write where its pattern points, which
-# must not be a temporary directory that PrivateTmp hides from it.
-service_command=$(sed -n "s|^ExecStart=/bin/sh -c '\(.*\)'\$|\1|p" "$service")
-[[ $service_command == "$program "* ]] || fail "ExecStart does not run $program through /bin/sh -c"
+# The service runs the program itself and may write where its pattern points,
+# which must not be a temporary directory that PrivateTmp hides from it.
+service_command=$(sed -n 's|^ExecStart=||p' "$service")
+[[ $service_command == "$program "* ]] || fail "ExecStart does not run $program itself: $service_command"
 pattern=$(sed -n 's|^[^"]*"\([^"]*\)".*|\1|p' <<<"$service_command")
 pattern_dir=${pattern%/*}
 writable=$(sed -n 's|^ReadWritePaths=||p' "$service")
@@ -47,36 +47,49 @@ writable=$(sed -n 's|^ReadWritePaths=||p' "$service")
 case $pattern_dir/ in
     /tmp/* | /var/tmp/*) fail "the pattern $pattern lies in a directory PrivateTmp hides" ;;
 esac
+scratch=$(mktemp -d)
+trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
 if command -v systemd-analyze >/dev/null 2>&1; then
     # Any message is a fault: unknown keys are only warned about. The manual
-    # page is looked for by the package check, not here.
-    verified=$(cd "$(dirname "$service")" && systemd-analyze verify --man=no \
+    # page is looked for by the package check, not here. verify also wants the
+    # program ExecStart names, so a staged installation's copies name it there.
+    mkdir "$scratch/units"
+    sed "s|^ExecStart=$program |ExecStart=$root$program |" "$service" >"$scratch/units/fegaus-sweep.service"
+    cp "$timer" "$scratch/units/"
+    verified=$(cd "$scratch/units" && systemd-analyze verify --man=no \
                ./fegaus-sweep.service ./fegaus-sweep.timer 2>&1) || fail "systemd-analyze verify: $verified"
     [ -z "$verified" ] || fail "systemd-analyze verify: $verified"
 else
     echo "check_examples: no systemd-analyze here, the units' syntax is not verified"
 fi
 
-# Both commands, pointed at a scratch directory and the installed program.
-scratch=$(mktemp -d)
-trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
+# The locale each example gives the program: the cron file's LANG line, the
+# service's Environment=LANG. Both must make the report UTF-8.
+cron_lang=$(sed -n 's|^LANG=||p' "$cron_file")
+service_lang=$(sed -n 's|^Environment=LANG=||p' "$service")
+for lang in "$cron_lang" "$service_lang"; do
+    [[ $lang == *.UTF-8 ]] || fail "an example sets no UTF-8 LANG: '$lang'"
+done
+
+# Both commands, pointed at a scratch directory and the installed program, in
+# an environment as bare as cron's and systemd's: their LANG and a PATH.
 [ -x "$root$program" ] || fail "$root$program is not installed"
 for name in cron systemd; do
-    if [ $name = cron ]; then command=$cron_command; else command=$service_command; fi
+    if [ $name = cron ]; then command=$cron_command lang=$cron_lang; else command=$service_command lang=$service_lang; fi
     [[ $command == *"\"$pattern\""* ]] || fail "the $name example sweeps another pattern than $pattern"
     command=${command/"$pattern"/$scratch/*.log}
     command="${FEGAUS_EMULATOR:+$FEGAUS_EMULATOR }'$root$program'${command#"$program"}"
-    rm -rf "${scratch:?}"/*
+    rm -rf "${scratch:?}"/*.*
     touch -d "40 days ago" "$scratch/old.log" "$scratch/old.txt"
     touch "$scratch/new.log"
-    output=$(sh -c "$command" 2>&1)
+    output=$(env -i PATH=/usr/bin:/bin LANG="$lang" sh -c "$command" 2>&1)
     [ -z "$output" ] || fail "the $name example printed on a clean run: $output"
     [ ! -e "$scratch/old.log" ] && [ -f "$scratch/new.log" ] && [ -f "$scratch/old.txt" ] \
         || fail "the $name example deleted the wrong files, left: $(ls "$scratch" | tr "\n" " ")"
     # A read-only file is never deleted: its failure is all the output.
     touch -d "40 days ago" "$scratch/locked.log"
     chmod a-w "$scratch/locked.log"
-    output=$(sh -c "$command" 2>&1)
+    output=$(env -i PATH=/usr/bin:/bin LANG="$lang" sh -c "$command" 2>&1)
     grep -q "^ERR .* locked.log\$" <<<"$output" || fail "the $name example did not report the failure: $output"
     iconv -f UTF-8 -t UTF-8 <<<"$output" >/dev/null || fail "the $name example's report is not UTF-8"
     grep -q "gelöscht" <<<"$output" || fail "the $name example's report lacks its count line: $output"

@@ -32,6 +32,15 @@ const bool zoneSet = [] {
 // The locale variables a run must not inherit from whoever started the tests.
 const char* const localeVariables[] = {"LC_ALL", "LC_CTYPE", "LANG", "LANGUAGE", "LC_MESSAGES"};
 
+bool namesALocale(const std::vector<std::string>& env)
+{
+    for (const std::string& entry : env)
+        for (const char* name : localeVariables)
+            if (entry.rfind(std::string(name) + "=", 0) == 0)
+                return true;
+    return false;
+}
+
 // The two ends of the tool's standard output: the one the tool writes to, and
 // the one the test reads from (-1 where there is none).
 struct OutputEnds {
@@ -152,6 +161,10 @@ RunResult runFegaus(const std::vector<std::string>& args, const RunOptions& opti
         std::signal(SIGPIPE, SIG_DFL);
         for (const char* name : localeVariables)
             unsetenv(name);
+        // The byte-exact expectations are those of the C locale, unless the
+        // run names a locale of its own.
+        if (!namesALocale(options.env))
+            setenv("LC_ALL", "C", 1);
         setenv("TZ", testZone, 1);
         for (const std::string& entry : options.env)
             putenv(const_cast<char*>(entry.c_str()));

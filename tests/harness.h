@@ -42,9 +42,9 @@ struct RunResult {
     int status;      // the exit status; 128 + signal; -1 when it had not ended after a minute
 };
 
-// Runs the tool with args. The run gets TZ = testZone unless env sets it, no
-// locale variable but those env sets, and SIGPIPE in its default state, as a
-// shell leaves it.
+// Runs the tool with args. The run gets TZ = testZone unless env sets it, the
+// locale variables env sets or else LC_ALL=C alone, and SIGPIPE in its default
+// state, as a shell leaves it.
 RunResult runFegaus(const std::vector<std::string>& args, const RunOptions& options = {});
 
 // In a child process: runs program (the tool unless given) with args; the child

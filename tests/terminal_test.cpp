@@ -1,6 +1,7 @@
-// Which encoding the tool's own texts take: UTF-8 on a terminal whose locale is
-// UTF-8, code page 850 everywhere else. File names and patterns pass unchanged
-// either way.
+// Which encoding the tool's own texts take: UTF-8 under a UTF-8 locale, code
+// page 850 under any other, wherever the output goes. File names and patterns
+// pass unchanged into files and pipes; a terminal sees their control
+// characters as '?'.
 
 #include "harness.h"
 
@@ -56,13 +57,18 @@ protected:
 // holding an umlaut: both must come out as the very bytes given.
 const std::string oddName = "gr\xC3\xBC\xC3\x9F \x94\xFF.log";
 const std::string umlautPattern = "*\xC3\xBC\xC3\x9F*";
+// A name that would clear a terminal and split its row: an escape sequence, a
+// line feed, DEL and the C1 control CSI in UTF-8.
+const std::string steeringName = "\xC3\xBC\xC3\x9F\x1B[2J\n\x7F\xC2\x9B.log";
+const std::string steeringNameShown = "\xC3\xBC\xC3\x9F?[2J???.log";
 
 } // namespace
 
-TEST_P(OutputEncoding, TextsFollowTheSinkAndLocaleNamesNever)
+TEST_P(OutputEncoding, TextsFollowTheLocaleNamesPassButNotIntoATerminal)
 {
     const EncodingCase& c = GetParam();
     makeFile(dir / oddName, 40, 5);
+    makeFile(dir / steeringName, 40, 5);
     const std::string out = runWithOutputOn(c.sink, {"-t", "-l=7", umlautPattern}, dir.path(), c.locale);
     const auto text = [&](const std::string& utf8) { return c.utf8 ? utf8 : cp850(utf8); };
 
@@ -74,7 +80,9 @@ TEST_P(OutputEncoding, TextsFollowTheSinkAndLocaleNamesNever)
     EXPECT_NE(out.find("\n\nDateipfad: " + umlautPattern + "\n\n"), std::string::npos) << out;
     EXPECT_NE(out.find(text("    Datum (Änderung)   Tage       Byte Dateiname\n")), std::string::npos) << out;
     EXPECT_NE(out.find(" 12:00     40          5 " + oddName + "\n"), std::string::npos) << out;
-    EXPECT_NE(out.find(text("    1 Datei ist älter als 7 Tage.\n")), std::string::npos) << out;
+    const std::string shown = c.sink == Sink::Terminal ? steeringNameShown : steeringName;
+    EXPECT_NE(out.find(" 12:00     40          5 " + shown + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(text("    2 Dateien sind älter als 7 Tage.\n")), std::string::npos) << out;
     // Nothing of the other encoding slips through.
     const std::string other = c.utf8 ? cp850("Löschen") : std::string("Löschen");
     EXPECT_EQ(out.find(other), std::string::npos) << out;
@@ -87,16 +95,20 @@ INSTANTIATE_TEST_SUITE_P(
         EncodingCase{"TerminalLangUtf8", Sink::Terminal, {"LANG=C.UTF-8"}, true},
         EncodingCase{"TerminalCtypeUtf8", Sink::Terminal, {"LANG=C", "LC_CTYPE=C.UTF-8"}, true},
         EncodingCase{"TerminalAllOverridesCtype", Sink::Terminal, {"LC_ALL=C", "LC_CTYPE=C.UTF-8"}, false},
-        EncodingCase{"TerminalNoLocale", Sink::Terminal, {}, false},
+        EncodingCase{"TerminalNoLocale", Sink::Terminal, {"LC_ALL="}, false},
         EncodingCase{"TerminalPosixLocale", Sink::Terminal, {"LC_ALL=POSIX"}, false},
         EncodingCase{"TerminalUnknownLocale", Sink::Terminal, {"LC_ALL=xx_YY.UTF-8"}, false},
-        EncodingCase{"PipeUtf8", Sink::Pipe, {"LC_ALL=C.UTF-8"}, false},
-        EncodingCase{"FileUtf8", Sink::File, {"LC_ALL=C.UTF-8"}, false}),
+        EncodingCase{"PipeUtf8", Sink::Pipe, {"LC_ALL=C.UTF-8"}, true},
+        EncodingCase{"PipeLangUtf8", Sink::Pipe, {"LANG=C.UTF-8"}, true},
+        EncodingCase{"PipeC", Sink::Pipe, {"LC_ALL=C"}, false},
+        EncodingCase{"FileUtf8", Sink::File, {"LC_ALL=C.UTF-8"}, true},
+        EncodingCase{"FileNoLocale", Sink::File, {"LC_ALL="}, false}),
     [](const testing::TestParamInfo<EncodingCase>& test) { return std::string(test.param.name); });
 
-// The help screen is the longest text; on a UTF-8 terminal it reads as written,
-// and through a pipe it stays the same code page 850 bytes as without a locale.
-TEST(HelpScreenEncoding, Utf8OnTheTerminalCodePage850InThePipe)
+// The help screen is the longest text: under a UTF-8 locale it reads as
+// written on a terminal and in a pipe alike, and without one it is the same
+// code page 850 bytes.
+TEST(HelpScreenEncoding, FollowsTheLocaleOnATerminalAndInAPipe)
 {
     if (!utf8LocaleInstalled())
         GTEST_SKIP() << "the locale C.UTF-8 is not installed";
@@ -109,6 +121,6 @@ TEST(HelpScreenEncoding, Utf8OnTheTerminalCodePage850InThePipe)
         << onTerminal;
     EXPECT_NE(onTerminal.find("  Pfade mit Leerzeichen bitte in Anführungszeichen (\") schreiben.\n"),
               std::string::npos);
-    EXPECT_EQ(cp850(onTerminal), inPipe);
-    EXPECT_EQ(inPipe, plain);
+    EXPECT_EQ(inPipe, onTerminal);
+    EXPECT_EQ(cp850(onTerminal), plain);
 }

@@ -89,7 +89,8 @@ void closeSearch(SearchHandle search);
 void openConsole();
 
 // True when the program's texts go out in UTF-8 instead of code page 850; fixed
-// by openConsole.
+// by openConsole: under a UTF-8 locale wherever output goes on POSIX systems,
+// on a console on Windows.
 [[nodiscard]] bool consoleTakesUtf8();
 
 // Hands bytes to standard output, in one piece. Where the console shows nothing
@@ -100,13 +101,15 @@ void writeOut(const char* bytes, std::size_t length);
 inline constexpr std::size_t shownCapacity = 2048;
 
 // The text to show for a pattern, or for a text in a pattern's bytes such as a
-// refused step: the bytes as they are, except where the output takes UTF-8 and
-// the platform took the pattern in another code page (a Windows console).
+// refused step: the bytes as they are, except on a terminal, which sees every
+// control character as '?' (POSIX systems), and where the output takes UTF-8
+// and the platform took the pattern in another code page (a Windows console).
 [[nodiscard]] const char* shownPattern(const char* pattern, char (&shown)[shownCapacity]);
 
 // The name to show for the entry the search delivered last: its name as
-// listed, except where the output takes UTF-8 and the listed form is not the
-// name itself (a Windows console, which gets the exact name).
+// listed, except on a terminal, which sees every control character as '?'
+// (POSIX systems), and where the output takes UTF-8 and the listed form is not
+// the name itself (a Windows console, which gets the exact name).
 [[nodiscard]] const char* shownName(SearchHandle search, const FindEntry& entry,
                                     char (&shown)[shownCapacity]);
 
