@@ -27,25 +27,6 @@
 
 namespace {
 
-// The report of one sweep whose rows come in the order the directory gives them:
-// head, then the rows in any order, then tail.
-void expectReport(const std::string& out, const std::string& head, std::vector<std::string> rows,
-                  const std::string& tail)
-{
-    ASSERT_TRUE(out.starts_with(head)) << out;
-    ASSERT_TRUE(out.ends_with(tail)) << out;
-    ASSERT_GE(out.size(), head.size() + tail.size()) << out;
-    std::string middle = out.substr(head.size(), out.size() - head.size() - tail.size());
-    std::vector<std::string> found;
-    for (const std::string& expected : rows) {
-        const std::size_t at = middle.find(expected);
-        EXPECT_NE(at, std::string::npos) << "missing row: " << expected << out;
-        if (at != std::string::npos)
-            middle.erase(at, expected.size());
-    }
-    EXPECT_EQ(middle, "") << "rows too many in:\n" << out;
-}
-
 // Every entry under path, as relative paths, subdirectories included.
 std::set<std::string> remaining(const std::string& path, const std::string& prefix = "")
 {
@@ -158,7 +139,7 @@ TEST_F(Fault, ADirectoryThatRefusesRemovalsFailsEachFileAndTheWalkGoesOn)
     const RunResult result = run({"-Q", "locked/*.log", "free.log"});
     EXPECT_EQ(result.status, 0);
     expectReport(result.out, listingHeader(), {noonRow("ERR", 40, 0, "a.log"), noonRow("ERR", 40, 0, "b.log")},
-                 cp850("    2 Dateien konnten nicht gelöscht werden.\n\n"));
+                 expectedText("    2 Dateien konnten nicht gelöscht werden.\n\n"));
     EXPECT_EQ(remaining(dir.path()), (Names{"locked", "locked/a.log", "locked/b.log"}));
 }
 
@@ -363,7 +344,7 @@ std::string repeated(const std::string& text, int times)
 
 // A target as long as a link may hold is shown by its start, never cut inside a character.
 const std::string longTarget = "../" + repeated("ä", 2046);
-const std::string longStep = "tmp/long -> ../" + repeated("ä", 1278) + "...";
+const std::string longStep = "tmp/long -> ../" + repeated("ä", 894) + "...";
 
 INSTANTIATE_TEST_SUITE_P(Ways, WayToTheDirectory, testing::Values(
     WayCase{"tmp/cache/*.log", "tmp/cache -> .", nullptr},

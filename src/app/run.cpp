@@ -21,9 +21,9 @@ constexpr int commandLineCapacity = 32768;
 void printPatternTooLong(const char* pattern)
 {
     constexpr int shownBytes = 60;
-    int shown = static_cast<int>(strnlen(pattern, shownBytes + 1));
-    if (shown > shownBytes)
-        shown = characterCut(pattern, shownBytes);
+    // Every pattern refused here is longer than its buffer, so far longer than its start.
+    static_assert(static_cast<std::size_t>(shownBytes) < patternCapacity);
+    const int shown = characterCut(pattern, shownBytes);
     char start[shownBytes + 1];
     std::memcpy(start, pattern, static_cast<std::size_t>(shown));
     start[shown] = '\0';

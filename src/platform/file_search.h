@@ -61,13 +61,14 @@ using SearchHandle = SearchState*;
 // Ends a search and releases what it holds.
 void closeSearch(SearchHandle search);
 
-// Removes the file at path, which the running search has just delivered: 0 when
-// it is gone, -1 when the platform refused (read-only, in use, gone, no right).
-// Where the platform allows, the file is removed relative to the directory the
-// search holds open, so that no path is resolved again after the search found it.
-// Where a listed name may stand for another file (a code page's look-alikes), the
-// entry is removed by the exact name the search holds, and path only has to end
-// in the name as listed.
+// Removes the entry the running search delivered last, which path names (its
+// directory part aside): 0 when it is gone, -1 when the platform refused
+// (read-only, in use, gone, no right) and also when path ends in any other name,
+// since only the entry just judged may be removed. Where the platform allows, the
+// file is removed relative to the directory the search holds open, so that no path
+// is resolved again after the search found it. Where a listed name may stand for
+// another file (a code page's look-alikes), the entry is removed by the exact name
+// the search holds, and path only has to end in the name as listed.
 [[nodiscard]] int removeFile(SearchHandle search, const char* path);
 
 // How many leading characters of the pattern name its directory, separator
@@ -96,6 +97,10 @@ void openConsole();
 // Hands bytes to standard output, in one piece. Where the console shows nothing
 // until it is flushed, they appear at once.
 void writeOut(const char* bytes, std::size_t length);
+
+// Room for one print: its bytes as formatted, and the UTF-16 units a console
+// is handed for them, which are never more.
+inline constexpr std::size_t printCapacity = 4096;
 
 // Room for the form in which a pattern, a refused step or a name is shown.
 inline constexpr std::size_t shownCapacity = 2048;

@@ -362,16 +362,12 @@ int removeFile(SearchHandle search, const char* path)
 {
     const char* slash = std::strrchr(path, '/');
     const char* name = slash != nullptr ? slash + 1 : path;
-    // The entry the search has just delivered was examined a moment ago; asking
+    // Only the entry just judged may go. It was examined a moment ago; asking
     // again before every removal would cost a tenth of a sweep's time and leave
     // the same moment open between the asking and the removal.
-    mode_t mode = search->currentMode;
-    if (std::strcmp(name, search->currentName) != 0) {
-        struct stat status;
-        if (fstatat(search->directoryFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
-            return -1;
-        mode = status.st_mode;
-    }
+    if (search->currentName[0] == '\0' || std::strcmp(name, search->currentName) != 0)
+        return -1;
+    const mode_t mode = search->currentMode;
     if (!isCandidate(mode) || isReadOnly(mode))
         return -1;
     return unlinkat(search->directoryFd, name, 0) == 0 ? 0 : -1;

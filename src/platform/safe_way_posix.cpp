@@ -62,11 +62,12 @@ struct Way {
 
 enum class Step { Taken, Impossible, Refused };
 
-// The refused step of the last walk, empty when it refused none. A target too long
-// for the refusal line is shown by its start, followed by "...", so that the whole
-// line fits one print.
-char refusedStepText[3072];
-constexpr int shownTargetLength = 2560;
+// The refused step of the last walk, empty when it refused none, in the room the
+// platform's header promises a shown text. Before the target of a link stand at
+// most the pattern's 199 bytes and " -> "; a target too long for the rest is
+// shown by its start, followed by "...".
+char refusedStepText[shownCapacity];
+constexpr int shownTargetLength = static_cast<int>(shownCapacity) - 256;
 
 // systemd-tmpfiles' rule against an "unsafe transition".
 bool stepAllowed(uid_t from, uid_t to)

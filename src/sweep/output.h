@@ -76,10 +76,28 @@ struct GermanTextStore {
     static constexpr std::array<char, sizeof(S.bytes)> cp850 = toCp850(S);
 };
 
-// "Löschen"_de is the text "Löschen" with its code page 850 form made at compile time.
+// The most one conversion of a print may add to its text: a number, or one of
+// the tool's own short texts (a row's first half, a column's name, a plural
+// ending). A pattern, a name or a refused step is a shown text instead, of at
+// most shownCapacity bytes, and a print carries at most one of them.
+inline constexpr std::size_t conversionRoom = 48;
+
+// The most a print of text can take, formatted with one shown text.
+template <std::size_t N>
+consteval std::size_t longestPrint(const SourceText<N>& text)
+{
+    std::size_t conversions = 0;
+    for (std::size_t i = 0; i < N; ++i)
+        conversions += text.bytes[i] == '%' ? 1 : 0;
+    return N + conversions * conversionRoom + shownCapacity;
+}
+
+// "Löschen"_de is the text "Löschen" with its code page 850 form made at compile
+// time, and the compiler's proof that no print of it can outgrow the print's room.
 template <SourceText S>
 constexpr GermanText operator""_de()
 {
+    static_assert(longestPrint(S) <= printCapacity, "a print of this text may not fit the print's room");
     return GermanText{GermanTextStore<S>::cp850.data(), S.bytes};
 }
 
@@ -96,6 +114,7 @@ constexpr GermanText operator""_de()
 }
 
 // Every output of the tool passes here: printf conventions, standard output.
-// The format is a program text; %s arguments go out unchanged. It is taken by
-// value: va_start on a reference parameter is undefined behaviour.
+// The format is a program text; %s arguments go out unchanged, and at most one of
+// them is a shown text, so that every print fits printCapacity (see operator""_de).
+// It is taken by value: va_start on a reference parameter is undefined behaviour.
 void printOut(GermanText format, ...);

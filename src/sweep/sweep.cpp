@@ -115,12 +115,13 @@ void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAge
 
 // A pattern whose way leads through a step someone else could have prepared is
 // not swept at all. The line stands even in quiet mode: a cron job must mail it.
+// It holds two shown texts, which need not fit one print together, so each
+// half is a print of its own.
 void printUnsafeWay(const char* step, const char* pattern)
 {
-    char shownStep[shownCapacity];
     char shown[shownCapacity];
-    printOut("Suchmuster führt über einen unsicheren Übergang (%s) und wird übersprungen: %s\n"_de,
-             shownPattern(step, shownStep), shownPattern(pattern, shown));
+    printOut("Suchmuster führt über einen unsicheren Übergang (%s)"_de, shownPattern(step, shown));
+    printOut(" und wird übersprungen: %s\n"_de, shownPattern(pattern, shown));
 }
 
 } // namespace
