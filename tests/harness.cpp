@@ -127,11 +127,6 @@ void PrintTo(Sink sink, std::ostream* out)
     *out << names[static_cast<int>(sink)];
 }
 
-std::string cp850(const std::string& utf8)
-{
-    return expectedText(utf8, "\n");
-}
-
 void execTool(const std::vector<std::string>& args, const char* program)
 {
     if (program == nullptr)
@@ -270,4 +265,20 @@ int todayStamp()
     std::tm day;
     localtime_r(&current, &day);
     return day.tm_year * 1000 + day.tm_yday;
+}
+
+void expectReport(const std::string& out, const std::string& head, std::vector<std::string> rows,
+                  const std::string& tail)
+{
+    ASSERT_TRUE(out.starts_with(head)) << out;
+    ASSERT_TRUE(out.ends_with(tail)) << out;
+    ASSERT_GE(out.size(), head.size() + tail.size()) << out;
+    std::string middle = out.substr(head.size(), out.size() - head.size() - tail.size());
+    for (const std::string& expected : rows) {
+        const std::size_t at = middle.find(expected);
+        EXPECT_NE(at, std::string::npos) << "missing row: " << expected << out;
+        if (at != std::string::npos)
+            middle.erase(at, expected.size());
+    }
+    EXPECT_EQ(middle, "") << "rows too many in:\n" << out;
 }

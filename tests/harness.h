@@ -14,10 +14,6 @@
 // European time with its daylight-saving rules.
 extern const char* const testZone;
 
-// The German text as the tool writes it on Linux: code page 850 bytes for
-// ä ö ü Ä Ü ß, lines ended by "\n".
-std::string cp850(const std::string& utf8);
-
 // Where the tool's standard output goes.
 enum class Sink {
     Pipe,                   // a pipe, read to its end
@@ -59,6 +55,11 @@ void makeFile(const std::string& path, int daysAgo, long long size = 0);
 
 // Sets the last write time of path to the given seconds (the link itself for links).
 void setWriteTime(const std::string& path, long long seconds);
+
+// The report of one sweep whose rows come in the order the directory gives them:
+// head, then the rows in any order, then tail.
+void expectReport(const std::string& out, const std::string& head, std::vector<std::string> rows,
+                  const std::string& tail);
 
 // Today's day count in the test zone, to notice a test that ran across midnight.
 int todayStamp();

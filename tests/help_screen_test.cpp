@@ -9,7 +9,7 @@
 
 namespace {
 
-const std::string helpText = cp850(
+const std::string helpText = expectedText(
     "\nVerwendung:\n\n"
     "FEGAUS [-L=Tageszahl] [-C|W] [-Q] [-T] Suchmuster\n\n"
     "\n  Löschen von Dateien.\n  Sicherheitshalber muß mindestens ein Parameter angegeben werden.\n"

@@ -56,9 +56,9 @@ protected:
 TEST_P(CountLines, ChooseSingularOrPlural)
 {
     const CountCase& c = GetParam();
-    EXPECT_EQ(captured([&] { printFoundLine(c.count, 31); }), cp850(c.found));
-    EXPECT_EQ(captured([&] { printDeletedLine(c.count); }), cp850(c.deleted));
-    EXPECT_EQ(captured([&] { printFailedLine(c.count); }), cp850(c.failed));
+    EXPECT_EQ(captured([&] { printFoundLine(c.count, 31); }), expectedText(c.found));
+    EXPECT_EQ(captured([&] { printDeletedLine(c.count); }), expectedText(c.deleted));
+    EXPECT_EQ(captured([&] { printFailedLine(c.count); }), expectedText(c.failed));
 }
 
 TEST_P(CountLines, QuietLeavesOnlyTheFailedLine)
@@ -67,7 +67,7 @@ TEST_P(CountLines, QuietLeavesOnlyTheFailedLine)
     runSettings.quiet = true;
     EXPECT_EQ(captured([&] { printFoundLine(c.count, 31); }), "");
     EXPECT_EQ(captured([&] { printDeletedLine(c.count); }), "");
-    EXPECT_EQ(captured([&] { printFailedLine(c.count); }), cp850(c.failed));
+    EXPECT_EQ(captured([&] { printFailedLine(c.count); }), expectedText(c.failed));
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, CountLines, testing::Values(
@@ -90,7 +90,7 @@ TEST_F(RunSummary, OnlyForTwoOrMorePatterns)
     runTotals = RunTotals{1, 5, 4, 1};
     EXPECT_EQ(captured(printRunSummary), "");
     runTotals = RunTotals{3, 5, 4, 1};
-    EXPECT_EQ(captured(printRunSummary), cp850("\nZusammenfassung über 3 Dateipfade:\n"
+    EXPECT_EQ(captured(printRunSummary), expectedText("\nZusammenfassung über 3 Dateipfade:\n"
                                               "    5 Dateien sind älter als 60 Tage.\n"
                                               "    4 Dateien gelöscht.\n\n"
                                               "    1 Datei konnte nicht gelöscht werden.\n\n"));
@@ -107,5 +107,5 @@ TEST_F(RunSummary, WithNothingFound)
 {
     runTotals = RunTotals{2, 0, 0, 0};
     EXPECT_EQ(captured(printRunSummary),
-              cp850("\nZusammenfassung über 2 Dateipfade:\n    Keine Datei ist älter als 60 Tage.\n"));
+              expectedText("\nZusammenfassung über 2 Dateipfade:\n    Keine Datei ist älter als 60 Tage.\n"));
 }

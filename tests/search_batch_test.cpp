@@ -4,6 +4,7 @@
 // changes to the directory during the walk must not cost a file that should stay.
 
 #include "harness.h"
+#include "held_search.h"
 #include "platform/file_search.h"
 #include "platform/test_hooks.h"
 
@@ -26,15 +27,6 @@ namespace {
 struct BatchLimits {
     BatchLimits(int entries, int nameBytes) { setSearchBatchLimits(entries, nameBytes); }
     ~BatchLimits() { setSearchBatchLimits(0, 0); }
-};
-
-struct HeldSearch {
-    SearchHandle handle = nullptr;
-    ~HeldSearch()
-    {
-        if (handle != nullptr)
-            closeSearch(handle);
-    }
 };
 
 // The inode number of every entry as the directory itself reports it, which is
