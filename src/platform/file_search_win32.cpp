@@ -1,7 +1,7 @@
 // The directory search and the removal of what it found, on Windows.
 //
 // A search opens the pattern's directory once, by the checked way of
-// directory_way_win32, and both reads the entries and removes files through
+// safe_way_win32, and both reads the entries and removes files through
 // that one handle: nothing is resolved by path after the search started, so a
 // directory renamed, or replaced by a junction, during the run cannot turn a
 // removal into another directory. A file is removed only when the file opened
@@ -24,7 +24,7 @@
 
 #include "platform/file_search.h"
 
-#include "platform/directory_way_win32.h"
+#include "platform/safe_way_win32.h"
 #include "platform/file_time_win32.h"
 #include "platform/test_hooks.h"
 

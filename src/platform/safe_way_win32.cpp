@@ -13,7 +13,7 @@
 // needs no privilege to make. The folder finally opened is the one whose owner
 // was judged; the search and every removal go through its handle.
 
-#include "platform/directory_way_win32.h"
+#include "platform/safe_way_win32.h"
 
 #include "platform/test_hooks.h"
 
