@@ -69,9 +69,6 @@ namespace {
 SearchState theSearch;
 alignas(8) BYTE entries[65536];
 
-// The step on the way that the last findFirst refused; nullptr when none.
-const char* refusedWayStep = nullptr;
-
 bool isAsciiLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -335,7 +332,8 @@ bool openFound(const SearchState& search, HANDLE& file)
 {
     const wchar_t* const name = search.found.cFileName;
     return openRelative(search.directory, name, std::wcslen(name), true, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                        FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, file);
+                        FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, file)
+           == 0;
 }
 
 // Marks the open file for deletion. This plain form refuses a read-only file,
@@ -359,7 +357,7 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
 {
     // The pattern becomes UTF-16 as the ANSI search would convert it, so that
     // the system matches exactly what it would have matched.
-    refusedWayStep = nullptr;
+    forgetRefusedStep();
     SearchState& search = theSearch;
     search.codePage = fileNameCodePage();
     wchar_t widePattern[MAX_PATH];
@@ -375,7 +373,7 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     else
         std::wcscpy(search.mask, name);
     path[directoryLength] = L'\0';
-    search.directory = openSearchedDirectory(path, directoryLength, search.codePage, refusedWayStep);
+    search.directory = openSearchedDirectory(path, directoryLength, search.codePage);
     if (search.directory == nullptr)
         return nullptr;
     if (!fetchEntries(search, true) || !takeNextEntry(search)) {
@@ -384,11 +382,6 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     }
     deliverFound(search, entry);
     return &search;
-}
-
-const char* refusedStep()
-{
-    return refusedWayStep;
 }
 
 int findNext(SearchHandle search, FindEntry& entry)

@@ -1,6 +1,6 @@
 // Functions of the platform layer that only the tests call: conversions inside
-// a search, and decisions whose inputs no test machine can make (owners that
-// Wine cannot set, a file system's wildcards that Wine does not know).
+// a search, and decisions whose inputs no test machine can make (owners and
+// links that Wine cannot set, a file system's wildcards that Wine does not know).
 #pragma once
 
 #include "platform/file_search.h"
@@ -32,6 +32,11 @@ void fileSystemMask(const wchar_t* name, bool patternEndsInDot, wchar_t* mask);
 // Whether a step from a folder owned by from into something owned by to may be
 // taken; nullptr stands for an owner that could not be read.
 bool transitionAllowed(PSID from, PSID to);
+
+// Whether the step from a link with the owner and ACL in link into a folder
+// owned by targetOwner (nullptr: not read) may be taken, judged by everyone who
+// could have laid or changed the link.
+bool linkStepAllowed(PSECURITY_DESCRIPTOR link, PSID targetOwner);
 
 #else
 

@@ -250,8 +250,60 @@ INSTANTIATE_TEST_SUITE_P(Owners, Transition, testing::Values(
     TransitionCase{"NearlyTrustedInstaller", L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478465",
                    alice, false},
     TransitionCase{"UserToUnread", alice, L"", false},
+    TransitionCase{"SystemToUnread", L"S-1-5-18", L"", false},
     TransitionCase{"UnreadToUnread", L"", L"", false}),
     [](const testing::TestParamInfo<TransitionCase>& test) { return test.param.name; });
+
+// The step from a junction, mount point or directory link into its target, over
+// links that Wine cannot make: judged by everyone whom the link's owner and ACL
+// (written as SDDL) let set or change it. "" is a target owner not read.
+struct LinkCase {
+    const char* name;
+    const wchar_t* link;
+    const wchar_t* targetOwner;
+    bool allowed;
+};
+
+void PrintTo(const LinkCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class LinkStep : public testing::TestWithParam<LinkCase> {};
+
+TEST_P(LinkStep, FollowsEveryoneWhoCouldHaveLaidTheLink)
+{
+    PSECURITY_DESCRIPTOR link = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(GetParam().link, SDDL_REVISION_1, &link, nullptr));
+    PSID target = nullptr;
+    if (*GetParam().targetOwner != L'\0') {
+        ASSERT_TRUE(ConvertStringSidToSidW(GetParam().targetOwner, &target));
+    }
+    EXPECT_EQ(linkStepAllowed(link, target), GetParam().allowed);
+    LocalFree(target);
+    LocalFree(link);
+}
+
+INSTANTIATE_TEST_SUITE_P(Authors, LinkStep, testing::Values(
+    LinkCase{"SystemAloneMayWrite", L"O:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", alice, true},
+    LinkCase{"ProgramDataUsersEntry", L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)"
+                                      L"(A;CIID;0x116;;;BU)", L"S-1-5-18", false},
+    LinkCase{"AuthenticatedUsersModify", L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1301bf;;;AU)",
+             L"S-1-5-18", false},
+    LinkCase{"InheritOnlyCreatorOwner", L"O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)", alice, true},
+    LinkCase{"CreatorOwnerInForce", L"O:BAD:(A;;GA;;;CO)", alice, false},
+    LinkCase{"GenericWrite", L"O:SYD:(A;;GW;;;BU)", L"S-1-5-18", false},
+    LinkCase{"DenialEarnsNoTrust", L"O:SYD:(D;;FA;;;WD)(A;;FA;;;WD)", L"S-1-5-18", false},
+    // No ACL grants everyone everything, as a NULL one does (which Wine's SDDL cannot write).
+    LinkCase{"NoAcl", L"O:BA", alice, false},
+    LinkCase{"UserIntoOwnTree", L"O:S-1-5-21-1-2-3-1001D:(A;OICI;FA;;;S-1-5-21-1-2-3-1001)(A;OICI;FA;;;SY)",
+             alice, true},
+    LinkCase{"UserIntoSystemsFolder", L"O:S-1-5-21-1-2-3-1001D:(A;OICI;FA;;;S-1-5-21-1-2-3-1001)", L"S-1-5-18",
+             false},
+    LinkCase{"OwnerRightsAreTheOwners", L"O:S-1-5-21-1-2-3-1001D:(A;;FA;;;S-1-3-4)", alice, true},
+    LinkCase{"TwoUsers", L"O:S-1-5-21-1-2-3-1001D:(A;;0x100;;;S-1-5-21-1-2-3-1002)", alice, false},
+    LinkCase{"TargetOwnerUnread", L"O:SYD:(A;;FA;;;SY)", L"", false}),
+    [](const testing::TestParamInfo<LinkCase>& test) { return test.param.name; });
 
 struct DirectoryCase {
     const char* pattern;
