@@ -20,16 +20,19 @@ namespace {
 
 constexpr std::uint64_t ticksBefore1970 = 116'444'736'000'000'000;
 
-FILETIME fileTime(std::uint64_t ticks)
+LARGE_INTEGER fileTime(std::uint64_t ticks)
 {
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    LARGE_INTEGER time;
+    time.QuadPart = static_cast<LONGLONG>(ticks);
+    return time;
 }
 
-FindEntry converted(const WIN32_FIND_DATAW& data)
+// A directory record as the file system hands it over, and its exact name.
+FindEntry converted(const FILE_BOTH_DIR_INFORMATION& data, const wchar_t* name = L"x")
 {
     FindEntry entry;
     std::memset(&entry, 0x5A, sizeof entry);
-    EXPECT_TRUE(entryFromFindData(data, 1252, entry));
+    EXPECT_TRUE(entryFromRecord(data, name, 1252, entry));
     return entry;
 }
 
@@ -52,15 +55,13 @@ std::map<std::string, FindEntry> searchAll(const std::string& pattern)
 
 TEST(FindData, EveryFieldIsFilled)
 {
-    WIN32_FIND_DATAW data{};
-    data.dwFileAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
-    data.ftCreationTime = fileTime(ticksBefore1970 + 10'000'000ULL * 86400);
-    data.ftLastAccessTime = fileTime(ticksBefore1970 + 10'000'000ULL * 7 + 9'999'999);
-    data.ftLastWriteTime = fileTime(ticksBefore1970 + 10'000'000ULL * 1'700'000'000);
-    data.nFileSizeHigh = 0x1;
-    data.nFileSizeLow = 0x80000001;
-    std::wcscpy(data.cFileName, L"\u00C4rger.log");
-    const FindEntry entry = converted(data);
+    FILE_BOTH_DIR_INFORMATION data{};
+    data.FileAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
+    data.CreationTime = fileTime(ticksBefore1970 + 10'000'000ULL * 86400);
+    data.LastAccessTime = fileTime(ticksBefore1970 + 10'000'000ULL * 7 + 9'999'999);
+    data.LastWriteTime = fileTime(ticksBefore1970 + 10'000'000ULL * 1'700'000'000);
+    data.EndOfFile.QuadPart = 0x180000001;
+    const FindEntry entry = converted(data, L"\u00C4rger.log");
     EXPECT_EQ(entry.attributes, 0x21u);
     EXPECT_EQ(entry.creationTime, 86400);
     EXPECT_EQ(entry.accessTime, 7); // whole seconds, rounded down
@@ -71,19 +72,19 @@ TEST(FindData, EveryFieldIsFilled)
 
 TEST(FindData, NormalAloneMeansNoAttribute)
 {
-    WIN32_FIND_DATAW data{};
-    data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
+    FILE_BOTH_DIR_INFORMATION data{};
+    data.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     EXPECT_EQ(converted(data).attributes, 0u);
-    data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN;
+    data.FileAttributes = FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN;
     EXPECT_EQ(converted(data).attributes, 0x82u);
 }
 
 TEST(FindData, UnrecordedAndEarlyTimesHaveNoTime)
 {
-    WIN32_FIND_DATAW data{};
-    data.ftLastWriteTime = fileTime(0);
-    data.ftCreationTime = fileTime(ticksBefore1970 - 1);
-    data.ftLastAccessTime = fileTime(ticksBefore1970);
+    FILE_BOTH_DIR_INFORMATION data{};
+    data.LastWriteTime = fileTime(0);
+    data.CreationTime = fileTime(ticksBefore1970 - 1);
+    data.LastAccessTime = fileTime(ticksBefore1970);
     const FindEntry entry = converted(data);
     EXPECT_EQ(entry.writeTime, noTime);
     EXPECT_EQ(entry.creationTime, noTime);
@@ -154,23 +155,25 @@ TEST(Search, RemovingRespectsReadOnly)
 }
 
 // Which entries a pattern finds, and in which order, is the answer of the
-// system's own ANSI search: case, "*.*", short 8.3 names, '?', trailing dots.
+// system's own ANSI search: case, "*.*", short 8.3 names, '?', trailing dots,
+// and no "." or ".." at a drive's root ("\\*", the root of the test's drive).
 TEST(Search, MatchesAsTheSystemsOwnSearch)
 {
     TempDir dir;
     for (const char* name : {"a.log", "B.LOG", "keep.logx", "seite.html", "noext", "ab.txt", "x.log."})
         makeFile("\\\\?\\" + (dir / name), 1'600'000'000);
-    for (const char* name : {"*.log", "*.*", "*.", "*", "a?.txt", "?", "*.htm", "b.log", "x.log.", "x.log"}) {
+    for (const char* name : {"*.log", "*.*", "*.", "*", "a?.txt", "?", "*.htm", "b.log", "x.log.", "x.log", "\\*"}) {
+        const std::string pattern = name[0] == '\\' ? dir.path().substr(0, 2) + name : dir / name;
         std::string bySystem;
         WIN32_FIND_DATAA data;
-        const HANDLE system = FindFirstFileA((dir / name).c_str(), &data);
+        const HANDLE system = FindFirstFileA(pattern.c_str(), &data);
         for (BOOL more = system != INVALID_HANDLE_VALUE; more; more = FindNextFileA(system, &data))
             bySystem += std::string(data.cFileName) + "|";
         if (system != INVALID_HANDLE_VALUE)
             FindClose(system);
         std::string byTool;
         FindEntry entry;
-        const SearchHandle search = findFirst((dir / name).c_str(), entry);
+        const SearchHandle search = findFirst(pattern.c_str(), entry);
         for (int more = search != nullptr ? 0 : 1; more == 0; more = findNext(search, entry))
             byTool += std::string(entry.name) + "|";
         if (search != nullptr)
@@ -203,7 +206,13 @@ INSTANTIATE_TEST_SUITE_P(Names, Mask, testing::Values(
     MaskCase{L"a?.t?t", false, L"a>.t>t"},
     MaskCase{L"x.?", false, L"x\">"},
     MaskCase{L"*", true, L"<"},
-    MaskCase{L"app.log", true, L"app.log"}));
+    MaskCase{L"app.log", true, L"app.log"},
+    // "*.*.", "?.", "*.a*.", ".*.*" and "*.log.", as Windows itself hands them over.
+    MaskCase{L"*.*", true, L"*"},
+    MaskCase{L"?", true, L">"},
+    MaskCase{L"*.a*", true, L"<.a<"},
+    MaskCase{L".*.*", false, L"\"<\"*"},
+    MaskCase{L"*.log", true, L"<.log"}));
 
 // The rule for every step on the way to a pattern's directory, over owners that
 // Wine cannot give a file: out of a folder of the system always, out of anyone
