@@ -157,7 +157,8 @@ bool isDenial(BYTE type)
 
 // Counts every SID whom an entry of acl lets change the link; false at a second
 // author besides the system, or at an entry of a kind the tool cannot judge. A
-// denial earns no trust: what it takes away, another entry may give back.
+// denial earns no trust: whom it holds back depends on group memberships and
+// on the entries' order, which the tool does not judge.
 bool countGrantees(PACL acl, PSID owner, PSID& other)
 {
     for (DWORD i = 0; i < acl->AceCount; ++i) {
@@ -183,9 +184,9 @@ bool countGrantees(PACL acl, PSID owner, PSID& other)
     return true;
 }
 
-// The one author of a link besides the system into other, nullptr when the
-// system alone could have laid it; false when there are more, or the link's
-// descriptor names no owner.
+// Finds the one author of a link besides the system, into other (nullptr when
+// the system alone could have laid the link); false when there are more, or
+// when the link's descriptor names no owner.
 bool otherAuthor(PSECURITY_DESCRIPTOR link, PSID& other)
 {
     other = nullptr;
