@@ -55,15 +55,19 @@ endif()
 
 # What wixl leaves out or sets otherwise: German in the summary's language
 # list and the package code there; the short name Windows needs beside a long
-# one; and the install folder on the system PATH, added by Windows Installer's
-# own actions and taken off again when the package is removed. (msibuild
-# takes the summary after the queries.)
+# one; the install folder on the system PATH, added by Windows Installer's
+# own actions and taken off again when the package is removed; and the report
+# folder's ACL, protected from what it would inherit: SYSTEM and Administrators
+# alone, so that what the task writes there as SYSTEM stays out of users'
+# reach. (msibuild takes the summary after the queries.)
 execute_process(COMMAND ${frozen_clock} ${fegaus_msibuild} "${fegaus_msi}"
     -q "UPDATE `File` SET `FileName`='FEGTAEG.CMD|fegaus-taeglich.cmd' WHERE `File`='fegaus_taeglich.cmd'"
     -q "CREATE TABLE `Environment` (`Environment` CHAR(72) NOT NULL, `Name` CHAR(255) NOT NULL LOCALIZABLE, `Value` CHAR(255) LOCALIZABLE, `Component_` CHAR(72) NOT NULL PRIMARY KEY `Environment`)"
     -q "INSERT INTO `Environment` (`Environment`, `Name`, `Value`, `Component_`) VALUES ('Path', '=-*PATH', '[~];[INSTALLDIR]', 'Program')"
     -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('RemoveEnvironmentStrings', 3300)"
     -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('WriteEnvironmentStrings', 5200)"
+    -q "CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)"
+    -q "INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDLText`) VALUES ('ReportsOnlyForTheSystem', 'REPORTDIR', 'CreateFolder', 'D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)')"
     -s "FEGAUS - Löschen alter Dateien" "${fegaus_maker_name}" "x64;1031" "{${package_code}}"
     RESULT_VARIABLE failed)
 if(failed)

@@ -1,7 +1,7 @@
 // The directory search and the removal of what it found, on Windows.
 //
 // A search opens the pattern's directory once, by the checked way of
-// directory_way_win32, and both reads the entries and removes files through
+// safe_way_win32, and both reads the entries and removes files through
 // that one handle: nothing is resolved by path after the search started, so a
 // directory renamed, or replaced by a junction, during the run cannot turn a
 // removal into another directory. A file is removed only when the file opened
@@ -11,7 +11,9 @@
 // the file system gets the mask that the system's own wildcard search hands it,
 // so case, "*.*", short 8.3 names, "?" and trailing dots match as they always
 // did. Entries come in the order the file system delivers them, directories and
-// the entries "." and ".." included; choosing files is the sweep's business.
+// the entries "." and ".." included (none at a drive's root, where the system's
+// own search delivers none); choosing files is the sweep's business. Where a
+// file system or server lists no file IDs, the search lists without them.
 //
 // Patterns arrive and names are listed in the ANSI code page, exactly as the
 // system's ANSI search would take and give them. Underneath, everything runs on
@@ -24,7 +26,7 @@
 
 #include "platform/file_search.h"
 
-#include "platform/directory_way_win32.h"
+#include "platform/safe_way_win32.h"
 #include "platform/file_time_win32.h"
 #include "platform/test_hooks.h"
 
@@ -32,6 +34,7 @@
 #include <winternl.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 
@@ -46,19 +49,28 @@ namespace {
 // The longest path the system takes in its "\\?\" form, terminator included.
 constexpr std::size_t pathCapacity = 32768;
 
+// Where the records of the two listings differ: the one with file IDs holds
+// the ID before the name, the other the name right after the short name.
+constexpr std::size_t fixedPart = offsetof(FILE_BOTH_DIR_INFORMATION, FileName);
+constexpr std::size_t idAt = offsetof(FILE_ID_BOTH_DIR_INFORMATION, FileId);
+constexpr std::size_t idNameAt = offsetof(FILE_ID_BOTH_DIR_INFORMATION, FileName);
+
 } // namespace
 
 struct SearchState {
-    HANDLE directory;          // the pattern's directory, opened once
-    UINT codePage;             // of patterns and listed names
-    wchar_t mask[MAX_PATH];    // what the file system matches names against
-    std::size_t fetched;       // bytes of entries read into the buffer
-    std::size_t next;          // where the next of them lies
-    WIN32_FIND_DATAW found;    // the entry delivered last, with its exact name
-    LONGLONG foundId;          // its file ID; 0 or -1 when the file system has none
-    bool foundWhole;           // its exact name fits found
-    bool foundRemovable;       // and its listed name is whole, so its row names it
-    char listedName[MAX_PATH]; // the name its row shows
+    HANDLE directory;                // the pattern's directory, opened once
+    UINT codePage;                   // of patterns and listed names
+    FILE_INFORMATION_CLASS listing;  // with file IDs, unless the file system has none
+    bool atDriveRoot;                // where there is no "." or ".." to deliver
+    wchar_t mask[MAX_PATH];          // what the file system matches names against
+    std::size_t fetched;             // bytes of entries read into the buffer
+    std::size_t next;                // where the next of them lies
+    FILE_BOTH_DIR_INFORMATION found; // the fixed part of the record delivered last
+    LONGLONG foundId;                // its file ID; 0 or -1 when the file system has none
+    wchar_t foundName[MAX_PATH];     // its exact name, or its start closed by '*'
+    bool foundWhole;                 // the exact name fits foundName
+    bool foundRemovable;             // and its listed name is whole, so its row names it
+    char listedName[MAX_PATH];       // the name its row shows
 };
 
 namespace {
@@ -68,9 +80,6 @@ namespace {
 // to few calls.
 SearchState theSearch;
 alignas(8) BYTE entries[65536];
-
-// The step on the way that the last findFirst refused; nullptr when none.
-const char* refusedWayStep = nullptr;
 
 bool isAsciiLetter(char c)
 {
@@ -126,54 +135,94 @@ bool systemMakesDosWildcards()
     return dosWildcards;
 }
 
-FILETIME fileTimeOf(LARGE_INTEGER time)
+// Whether a directory listing was refused for its kind, as file systems and
+// servers that keep no file IDs refuse the listing with them.
+bool refusesListing(NTSTATUS status)
 {
-    const auto ticks = static_cast<ULONGLONG>(time.QuadPart);
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    constexpr auto invalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
+    constexpr auto invalidParameter = static_cast<NTSTATUS>(0xC000000D);
+    constexpr auto notSupported = static_cast<NTSTATUS>(0xC00000BB);
+    return status == invalidInfoClass || status == invalidParameter || status == notSupported;
 }
 
-// Reads the next entries of the directory; false at its end or on a failure.
-// The first read of a search hands over the mask and starts at the beginning.
-bool fetchEntries(SearchState& search, bool first)
+NTSTATUS queryDirectory(SearchState& search, bool first, IO_STATUS_BLOCK& io)
 {
     UNICODE_STRING mask;
     RtlInitUnicodeString(&mask, search.mask);
+    return NtQueryDirectoryFile(search.directory, nullptr, nullptr, nullptr, &io, entries, sizeof entries,
+                                search.listing, FALSE, first ? &mask : nullptr, first ? TRUE : FALSE);
+}
+
+// Reads the next entries of the directory; false at its end or on a failure.
+// The first read of a search hands over the mask and starts at the beginning;
+// where the listing with file IDs is refused, the search lists without them.
+bool fetchEntries(SearchState& search, bool first)
+{
     IO_STATUS_BLOCK io;
-    const NTSTATUS status = NtQueryDirectoryFile(search.directory, nullptr, nullptr, nullptr, &io, entries,
-                                                 sizeof entries, FileIdBothDirectoryInformation, FALSE,
-                                                 first ? &mask : nullptr, first ? TRUE : FALSE);
+    NTSTATUS status = queryDirectory(search, first, io);
+    if (first && search.listing == FileIdBothDirectoryInformation && refusesListing(status)) {
+        search.listing = FileBothDirectoryInformation;
+        status = queryDirectory(search, first, io);
+    }
     search.fetched = status == 0 ? io.Information : 0;
     search.next = 0;
     return search.fetched != 0;
 }
 
-// Takes the next entry of the directory into found; false at the end.
-bool takeNextEntry(SearchState& search)
+// Takes the record at the search's position: its fixed part, file ID and exact
+// name. A name longer than any the system lists whole is kept cut and closed
+// by '*', which no name holds; such an entry is never removed.
+void takeRecord(SearchState& search)
 {
-    if (search.next >= search.fetched && !fetchEntries(search, false))
-        return false;
-    constexpr std::size_t fixedPart = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
-    FILE_ID_BOTH_DIR_INFO entry;
-    std::memcpy(&entry, entries + search.next, fixedPart);
-    WIN32_FIND_DATAW& found = search.found;
-    found.dwFileAttributes = entry.FileAttributes;
-    found.ftCreationTime = fileTimeOf(entry.CreationTime);
-    found.ftLastAccessTime = fileTimeOf(entry.LastAccessTime);
-    found.ftLastWriteTime = fileTimeOf(entry.LastWriteTime);
-    found.nFileSizeHigh = static_cast<DWORD>(static_cast<ULONGLONG>(entry.EndOfFile.QuadPart) >> 32);
-    found.nFileSizeLow = static_cast<DWORD>(entry.EndOfFile.QuadPart);
-    // A name longer than any the system lists whole is kept cut and closed by
-    // '*', which no name holds; such an entry is never removed.
-    std::size_t length = entry.FileNameLength / sizeof(wchar_t);
+    const BYTE* const record = entries + search.next;
+    std::memcpy(&search.found, record, fixedPart);
+    search.foundId = 0;
+    std::size_t nameAt = fixedPart;
+    if (search.listing == FileIdBothDirectoryInformation) {
+        std::memcpy(&search.foundId, record + idAt, sizeof search.foundId);
+        nameAt = idNameAt;
+    }
+    std::size_t length = search.found.FileNameLength / sizeof(wchar_t);
     search.foundWhole = length < MAX_PATH;
     if (!search.foundWhole)
         length = MAX_PATH - 2;
-    std::memcpy(found.cFileName, entries + search.next + fixedPart, length * sizeof(wchar_t));
+    std::memcpy(search.foundName, record + nameAt, length * sizeof(wchar_t));
     if (!search.foundWhole)
-        found.cFileName[length++] = L'*';
-    found.cFileName[length] = L'\0';
-    search.foundId = entry.FileId.QuadPart;
-    search.next = entry.NextEntryOffset == 0 ? search.fetched : search.next + entry.NextEntryOffset;
+        search.foundName[length++] = L'*';
+    search.foundName[length] = L'\0';
+    const ULONG step = search.found.NextEntryOffset;
+    search.next = step == 0 ? search.fetched : search.next + step;
+}
+
+bool isDotEntry(const wchar_t* name)
+{
+    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
+}
+
+// Takes the next entry of the directory; false at the end.
+bool takeNextEntry(SearchState& search)
+{
+    do {
+        if (search.next >= search.fetched && !fetchEntries(search, false))
+            return false;
+        takeRecord(search);
+    } while (search.atDriveRoot && isDotEntry(search.foundName));
+    return true;
+}
+
+PointInTime timeOf(LARGE_INTEGER time)
+{
+    return pointInTimeOf(static_cast<std::uint64_t>(time.QuadPart));
+}
+
+// Whether the path, "\\?\" form of length characters, is a drive's root.
+bool isDriveRoot(const wchar_t* path, std::size_t length)
+{
+    if (length < 7 || path[5] != L':')
+        return false;
+    for (std::size_t i = 6; i < length; ++i)
+        if (path[i] != L'\\')
+            return false;
     return true;
 }
 
@@ -227,7 +276,7 @@ const char* shownPattern(const char* pattern, char (&shown)[shownCapacity])
 // that a name outside the code page reads as itself and not as a look-alike.
 const char* shownName(SearchHandle search, const FindEntry& entry, char (&shown)[shownCapacity])
 {
-    if (!consoleTakesUtf8() || !toUtf8(search->found.cFileName, shown))
+    if (!consoleTakesUtf8() || !toUtf8(search->foundName, shown))
         return entry.name;
     return shown;
 }
@@ -289,18 +338,19 @@ void fileSystemMask(const wchar_t* name, bool patternEndsInDot, wchar_t* mask)
         mask[length - 1] = L'<';
 }
 
-// Fills every field of entry from one result of the search, the name as
-// listedNameOf gives it; false when the name had to be cut.
-bool entryFromFindData(const WIN32_FIND_DATAW& data, UINT codePage, FindEntry& entry)
+// Fills every field of entry from the fixed part of one directory record and
+// its exact name, the name as listedNameOf gives it; false when it had to be cut.
+bool entryFromRecord(const FILE_BOTH_DIR_INFORMATION& record, const wchar_t* name, UINT codePage,
+                     FindEntry& entry)
 {
     // The system reports a file without any other attribute as NORMAL alone;
     // for the tool that is a file with no attribute bit set.
-    entry.attributes = data.dwFileAttributes == FILE_ATTRIBUTE_NORMAL ? 0 : data.dwFileAttributes;
-    entry.creationTime = pointInTimeOf(data.ftCreationTime);
-    entry.accessTime = pointInTimeOf(data.ftLastAccessTime);
-    entry.writeTime = pointInTimeOf(data.ftLastWriteTime);
-    entry.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-    return listedNameOf(data.cFileName, codePage, entry.name);
+    entry.attributes = record.FileAttributes == FILE_ATTRIBUTE_NORMAL ? 0 : record.FileAttributes;
+    entry.creationTime = timeOf(record.CreationTime);
+    entry.accessTime = timeOf(record.LastAccessTime);
+    entry.writeTime = timeOf(record.LastWriteTime);
+    entry.size = static_cast<std::uint64_t>(record.EndOfFile.QuadPart);
+    return listedNameOf(name, codePage, entry.name);
 }
 
 namespace {
@@ -308,34 +358,50 @@ namespace {
 // Hands the entry taken last to the caller, and keeps what its removal needs.
 void deliverFound(SearchState& search, FindEntry& entry)
 {
-    const bool listedWhole = entryFromFindData(search.found, search.codePage, entry);
+    const bool listedWhole = entryFromRecord(search.found, search.foundName, search.codePage, entry);
     search.foundRemovable = search.foundWhole && listedWhole;
     std::strcpy(search.listedName, entry.name);
+}
+
+bool hasFileId(const SearchState& search)
+{
+    return search.foundId != 0 && search.foundId != -1;
 }
 
 // Whether the file opened for removal is the entry the search delivered: the
 // same file ID, or, where the file system reports none, the same times and size.
 bool isFoundFile(const SearchState& search, HANDLE file)
 {
-    if (search.foundId != 0 && search.foundId != -1)
+    if (hasFileId(search))
         return fileIdOf(file) == search.foundId;
     IO_STATUS_BLOCK io;
     FILE_NETWORK_OPEN_INFORMATION opened;
-    const WIN32_FIND_DATAW& found = search.found;
+    const FILE_BOTH_DIR_INFORMATION& found = search.found;
     return NtQueryInformationFile(file, &io, &opened, sizeof opened, FileNetworkOpenInformation) == 0
-           && static_cast<ULONGLONG>(opened.CreationTime.QuadPart) == ticksOf(found.ftCreationTime)
-           && static_cast<ULONGLONG>(opened.LastWriteTime.QuadPart) == ticksOf(found.ftLastWriteTime)
-           && static_cast<ULONGLONG>(opened.EndOfFile.QuadPart)
-                  == ((ULONGLONG{found.nFileSizeHigh} << 32) | found.nFileSizeLow);
+           && opened.CreationTime.QuadPart == found.CreationTime.QuadPart
+           && opened.LastWriteTime.QuadPart == found.LastWriteTime.QuadPart
+           && opened.EndOfFile.QuadPart == found.EndOfFile.QuadPart;
 }
 
 // Opens the entry delivered last in the search's directory by its exact name,
-// itself and never what it may link to, and never a directory.
+// and never a directory, asking what the system's own deletion asks: DELETE,
+// which a folder may grant on a file whose own ACL grants nothing, and the
+// right to read the times only where there is no file ID to compare. A link
+// is opened itself, never what it leads to; any other reparse point (a
+// deduplicated file, a cloud placeholder) through its filter, which removes it
+// as the system's deletion would, but only where a file ID then proves that
+// the file opened is the one listed. The record holds a reparse point's tag
+// where it holds the size of extended attributes for any other entry.
 bool openFound(const SearchState& search, HANDLE& file)
 {
-    const wchar_t* const name = search.found.cFileName;
-    return openRelative(search.directory, name, std::wcslen(name), true, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                        FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, file);
+    const FILE_BOTH_DIR_INFORMATION& found = search.found;
+    const bool filtered = hasFileId(search) && (found.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                          && !IsReparseTagNameSurrogate(found.EaSize);
+    const ACCESS_MASK access = DELETE | (hasFileId(search) ? 0 : FILE_READ_ATTRIBUTES);
+    const ULONG options = FILE_NON_DIRECTORY_FILE | (filtered ? 0 : FILE_OPEN_REPARSE_POINT);
+    return openRelative(search.directory, search.foundName, std::wcslen(search.foundName), true, access, options,
+                        file)
+           == 0;
 }
 
 // Marks the open file for deletion. This plain form refuses a read-only file,
@@ -359,7 +425,7 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
 {
     // The pattern becomes UTF-16 as the ANSI search would convert it, so that
     // the system matches exactly what it would have matched.
-    refusedWayStep = nullptr;
+    forgetRefusedStep();
     SearchState& search = theSearch;
     search.codePage = fileNameCodePage();
     wchar_t widePattern[MAX_PATH];
@@ -375,20 +441,17 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     else
         std::wcscpy(search.mask, name);
     path[directoryLength] = L'\0';
-    search.directory = openSearchedDirectory(path, directoryLength, search.codePage, refusedWayStep);
+    search.directory = openSearchedDirectory(path, directoryLength, search.codePage);
     if (search.directory == nullptr)
         return nullptr;
+    search.listing = FileIdBothDirectoryInformation;
+    search.atDriveRoot = isDriveRoot(path, directoryLength);
     if (!fetchEntries(search, true) || !takeNextEntry(search)) {
         NtClose(search.directory);
         return nullptr;
     }
     deliverFound(search, entry);
     return &search;
-}
-
-const char* refusedStep()
-{
-    return refusedWayStep;
 }
 
 int findNext(SearchHandle search, FindEntry& entry)

@@ -14,14 +14,19 @@
     return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
 }
 
-// A file time as a point in time, in whole seconds rounded down. A zero time was
-// never recorded, and a time before 1970 has no date either: both are noTime.
-[[nodiscard]] inline PointInTime pointInTimeOf(const FILETIME& time)
+// A file time in ticks as a point in time, in whole seconds rounded down. A zero
+// time was never recorded, and a time before 1970 has no date either: both are
+// noTime.
+[[nodiscard]] inline PointInTime pointInTimeOf(std::uint64_t ticks)
 {
     constexpr std::uint64_t ticksPerSecond = 10'000'000;
     constexpr std::uint64_t ticksBefore1970 = 116'444'736'000'000'000;
-    const std::uint64_t ticks = ticksOf(time);
     if (ticks < ticksBefore1970)
         return noTime;
     return static_cast<PointInTime>((ticks - ticksBefore1970) / ticksPerSecond);
+}
+
+[[nodiscard]] inline PointInTime pointInTimeOf(const FILETIME& time)
+{
+    return pointInTimeOf(ticksOf(time));
 }

@@ -1,6 +1,6 @@
 // Functions of the platform layer that only the tests call: conversions inside
-// a search, and decisions whose inputs no test machine can make (owners that
-// Wine cannot set, a file system's wildcards that Wine does not know).
+// a search, and decisions whose inputs no test machine can make (owners and
+// links that Wine cannot set, a file system's wildcards that Wine does not know).
 #pragma once
 
 #include "platform/file_search.h"
@@ -10,15 +10,17 @@
 #ifdef _WIN32
 
 #include <windows.h>
+#include <winternl.h>
 
 // The name in the form the ANSI search lists it: the code page's characters, a
 // look-alike or '?' for the others; false when that form had to be cut, which
 // then ends in '*'.
 bool listedNameOf(const wchar_t* name, UINT codePage, char (&listed)[MAX_PATH]);
 
-// Fills every field of entry from one directory entry, the name as listedNameOf
-// gives it; false when the name had to be cut.
-bool entryFromFindData(const WIN32_FIND_DATAW& data, UINT codePage, FindEntry& entry);
+// Fills every field of entry from the fixed part of one directory record and
+// its exact name, the name as listedNameOf gives it; false when it had to be cut.
+bool entryFromRecord(const FILE_BOTH_DIR_INFORMATION& record, const wchar_t* name, UINT codePage,
+                     FindEntry& entry);
 
 // Writes "\\?\" and the pattern's path, resolved as the system resolves it, into
 // path; the length of its directory part, or 0 when that cannot be known.
@@ -32,6 +34,11 @@ void fileSystemMask(const wchar_t* name, bool patternEndsInDot, wchar_t* mask);
 // Whether a step from a folder owned by from into something owned by to may be
 // taken; nullptr stands for an owner that could not be read.
 bool transitionAllowed(PSID from, PSID to);
+
+// Whether the step from a link with the owner and ACL in link into a folder
+// owned by targetOwner (nullptr: not read) may be taken, judged by everyone who
+// could have laid or changed the link.
+bool linkStepAllowed(PSECURITY_DESCRIPTOR link, PSID targetOwner);
 
 #else
 

@@ -1,7 +1,9 @@
 #!/bin/sh
 # Installs the Windows Installer package under Wine silently, as software
 # distribution does, and runs the installed program by its name alone from a
-# new console on a scratch folder; installs a later version over it, which
+# new console on a scratch folder, and its task script, which writes only into
+# the report folder the package makes for SYSTEM and Administrators alone (and
+# nowhere without it); installs a later version over it, which
 # must replace it, and this one over the later, which must be refused; removes
 # it and checks that nothing of it is left: no file, no PATH entry, no
 # registry key naming it. Skipped (77) where no package was built.
@@ -14,6 +16,7 @@ settings=$3
 build_script=$4
 
 msi=$(sed -n 's/^set(fegaus_msi "\(.*\)")$/\1/p' "$settings" 2>/dev/null || true)
+msibuild=$(sed -n 's/^set(fegaus_msibuild "\(.*\)")$/\1/p' "$settings" 2>/dev/null || true)
 [ -n "$msi" ] && [ -f "$msi" ] || { echo "check_msi: no Windows Installer package was built (wixl, msitools)"; exit 77; }
 
 fail() { echo "check_msi: $*"; exit 1; }
@@ -48,9 +51,23 @@ versions() {
         name == "FEGAUS" && version != "" { print version; name = "" }'
 }
 
+# Without the package's report folder the task script writes nowhere and says
+# so by its exit status.
+status=0
+win cmd /c "$(windows_path "$msi.files/fegaus-taeglich.cmd")" || status=$?
+[ "$status" = 1 ] || fail "the task script without its report folder ended with $status"
+[ -z "$(find "$WINEPREFIX/drive_c" -name fegaus-fehler.txt)" ] || fail "the task script wrote a report without its folder"
+
 win msiexec /i "$(windows_path "$msi")" /qn || fail "msiexec /i failed"
 found=$(ls "$folder" | tr '\n' ' ')
-[ "$found" = "LIESMICH.txt LIZENZ.txt fegaus-taeglich.cmd fegaus.exe " ] || fail "installed: $found"
+[ "$found" = "Berichte LIESMICH.txt LIZENZ.txt fegaus-taeglich.cmd fegaus.exe " ] || fail "installed: $found"
+tab=$(printf '\t')
+"${msibuild%msibuild}msiinfo" export "$msi" MsiLockPermissionsEx \
+    | grep -qF "${tab}REPORTDIR${tab}CreateFolder${tab}D:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)${tab}" \
+    || fail "the report folder is not locked to SYSTEM and Administrators"
+win cmd /c "C:\\Program Files\\FEGAUS\\fegaus-taeglich.cmd" || fail "the installed task script failed"
+[ -f "$folder/Berichte/fegaus-fehler.txt" ] || fail "the task script wrote no report into its folder"
+rm "$folder/Berichte/fegaus-fehler.txt" # a report the package did not install stays when it goes
 [ "$(versions)" = 1.0.0 ] || fail "registered versions: $(versions)"
 win reg query "$environment" /v PATH | grep -q 'C:\\Program Files\\FEGAUS' || fail "the install folder is not on PATH"
 

@@ -20,16 +20,19 @@ namespace {
 
 constexpr std::uint64_t ticksBefore1970 = 116'444'736'000'000'000;
 
-FILETIME fileTime(std::uint64_t ticks)
+LARGE_INTEGER fileTime(std::uint64_t ticks)
 {
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    LARGE_INTEGER time;
+    time.QuadPart = static_cast<LONGLONG>(ticks);
+    return time;
 }
 
-FindEntry converted(const WIN32_FIND_DATAW& data)
+// A directory record as the file system hands it over, and its exact name.
+FindEntry converted(const FILE_BOTH_DIR_INFORMATION& data, const wchar_t* name = L"x")
 {
     FindEntry entry;
     std::memset(&entry, 0x5A, sizeof entry);
-    EXPECT_TRUE(entryFromFindData(data, 1252, entry));
+    EXPECT_TRUE(entryFromRecord(data, name, 1252, entry));
     return entry;
 }
 
@@ -52,15 +55,13 @@ std::map<std::string, FindEntry> searchAll(const std::string& pattern)
 
 TEST(FindData, EveryFieldIsFilled)
 {
-    WIN32_FIND_DATAW data{};
-    data.dwFileAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
-    data.ftCreationTime = fileTime(ticksBefore1970 + 10'000'000ULL * 86400);
-    data.ftLastAccessTime = fileTime(ticksBefore1970 + 10'000'000ULL * 7 + 9'999'999);
-    data.ftLastWriteTime = fileTime(ticksBefore1970 + 10'000'000ULL * 1'700'000'000);
-    data.nFileSizeHigh = 0x1;
-    data.nFileSizeLow = 0x80000001;
-    std::wcscpy(data.cFileName, L"\u00C4rger.log");
-    const FindEntry entry = converted(data);
+    FILE_BOTH_DIR_INFORMATION data{};
+    data.FileAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
+    data.CreationTime = fileTime(ticksBefore1970 + 10'000'000ULL * 86400);
+    data.LastAccessTime = fileTime(ticksBefore1970 + 10'000'000ULL * 7 + 9'999'999);
+    data.LastWriteTime = fileTime(ticksBefore1970 + 10'000'000ULL * 1'700'000'000);
+    data.EndOfFile.QuadPart = 0x180000001;
+    const FindEntry entry = converted(data, L"\u00C4rger.log");
     EXPECT_EQ(entry.attributes, 0x21u);
     EXPECT_EQ(entry.creationTime, 86400);
     EXPECT_EQ(entry.accessTime, 7); // whole seconds, rounded down
@@ -71,19 +72,19 @@ TEST(FindData, EveryFieldIsFilled)
 
 TEST(FindData, NormalAloneMeansNoAttribute)
 {
-    WIN32_FIND_DATAW data{};
-    data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
+    FILE_BOTH_DIR_INFORMATION data{};
+    data.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     EXPECT_EQ(converted(data).attributes, 0u);
-    data.dwFileAttributes = FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN;
+    data.FileAttributes = FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN;
     EXPECT_EQ(converted(data).attributes, 0x82u);
 }
 
 TEST(FindData, UnrecordedAndEarlyTimesHaveNoTime)
 {
-    WIN32_FIND_DATAW data{};
-    data.ftLastWriteTime = fileTime(0);
-    data.ftCreationTime = fileTime(ticksBefore1970 - 1);
-    data.ftLastAccessTime = fileTime(ticksBefore1970);
+    FILE_BOTH_DIR_INFORMATION data{};
+    data.LastWriteTime = fileTime(0);
+    data.CreationTime = fileTime(ticksBefore1970 - 1);
+    data.LastAccessTime = fileTime(ticksBefore1970);
     const FindEntry entry = converted(data);
     EXPECT_EQ(entry.writeTime, noTime);
     EXPECT_EQ(entry.creationTime, noTime);
@@ -154,23 +155,25 @@ TEST(Search, RemovingRespectsReadOnly)
 }
 
 // Which entries a pattern finds, and in which order, is the answer of the
-// system's own ANSI search: case, "*.*", short 8.3 names, '?', trailing dots.
+// system's own ANSI search: case, "*.*", short 8.3 names, '?', trailing dots,
+// and no "." or ".." at a drive's root ("\\*", the root of the test's drive).
 TEST(Search, MatchesAsTheSystemsOwnSearch)
 {
     TempDir dir;
     for (const char* name : {"a.log", "B.LOG", "keep.logx", "seite.html", "noext", "ab.txt", "x.log."})
         makeFile("\\\\?\\" + (dir / name), 1'600'000'000);
-    for (const char* name : {"*.log", "*.*", "*.", "*", "a?.txt", "?", "*.htm", "b.log", "x.log.", "x.log"}) {
+    for (const char* name : {"*.log", "*.*", "*.", "*", "a?.txt", "?", "*.htm", "b.log", "x.log.", "x.log", "\\*"}) {
+        const std::string pattern = name[0] == '\\' ? dir.path().substr(0, 2) + name : dir / name;
         std::string bySystem;
         WIN32_FIND_DATAA data;
-        const HANDLE system = FindFirstFileA((dir / name).c_str(), &data);
+        const HANDLE system = FindFirstFileA(pattern.c_str(), &data);
         for (BOOL more = system != INVALID_HANDLE_VALUE; more; more = FindNextFileA(system, &data))
             bySystem += std::string(data.cFileName) + "|";
         if (system != INVALID_HANDLE_VALUE)
             FindClose(system);
         std::string byTool;
         FindEntry entry;
-        const SearchHandle search = findFirst((dir / name).c_str(), entry);
+        const SearchHandle search = findFirst(pattern.c_str(), entry);
         for (int more = search != nullptr ? 0 : 1; more == 0; more = findNext(search, entry))
             byTool += std::string(entry.name) + "|";
         if (search != nullptr)
@@ -203,7 +206,13 @@ INSTANTIATE_TEST_SUITE_P(Names, Mask, testing::Values(
     MaskCase{L"a?.t?t", false, L"a>.t>t"},
     MaskCase{L"x.?", false, L"x\">"},
     MaskCase{L"*", true, L"<"},
-    MaskCase{L"app.log", true, L"app.log"}));
+    MaskCase{L"app.log", true, L"app.log"},
+    // "*.*.", "?.", "*.a*.", ".*.*" and "*.log.", as Windows itself hands them over.
+    MaskCase{L"*.*", true, L"*"},
+    MaskCase{L"?", true, L">"},
+    MaskCase{L"*.a*", true, L"<.a<"},
+    MaskCase{L".*.*", false, L"\"<\"*"},
+    MaskCase{L"*.log", true, L"<.log"}));
 
 // The rule for every step on the way to a pattern's directory, over owners that
 // Wine cannot give a file: out of a folder of the system always, out of anyone
@@ -250,8 +259,60 @@ INSTANTIATE_TEST_SUITE_P(Owners, Transition, testing::Values(
     TransitionCase{"NearlyTrustedInstaller", L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478465",
                    alice, false},
     TransitionCase{"UserToUnread", alice, L"", false},
+    TransitionCase{"SystemToUnread", L"S-1-5-18", L"", false},
     TransitionCase{"UnreadToUnread", L"", L"", false}),
     [](const testing::TestParamInfo<TransitionCase>& test) { return test.param.name; });
+
+// The step from a junction, mount point or directory link into its target, over
+// links that Wine cannot make: judged by everyone whom the link's owner and ACL
+// (written as SDDL) let set or change it. "" is a target owner not read.
+struct LinkCase {
+    const char* name;
+    const wchar_t* link;
+    const wchar_t* targetOwner;
+    bool allowed;
+};
+
+void PrintTo(const LinkCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class LinkStep : public testing::TestWithParam<LinkCase> {};
+
+TEST_P(LinkStep, FollowsEveryoneWhoCouldHaveLaidTheLink)
+{
+    PSECURITY_DESCRIPTOR link = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(GetParam().link, SDDL_REVISION_1, &link, nullptr));
+    PSID target = nullptr;
+    if (*GetParam().targetOwner != L'\0') {
+        ASSERT_TRUE(ConvertStringSidToSidW(GetParam().targetOwner, &target));
+    }
+    EXPECT_EQ(linkStepAllowed(link, target), GetParam().allowed);
+    LocalFree(target);
+    LocalFree(link);
+}
+
+INSTANTIATE_TEST_SUITE_P(Authors, LinkStep, testing::Values(
+    LinkCase{"SystemAloneMayWrite", L"O:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", alice, true},
+    LinkCase{"ProgramDataUsersEntry", L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)"
+                                      L"(A;CIID;0x116;;;BU)", L"S-1-5-18", false},
+    LinkCase{"AuthenticatedUsersModify", L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1301bf;;;AU)",
+             L"S-1-5-18", false},
+    LinkCase{"InheritOnlyCreatorOwner", L"O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)", alice, true},
+    LinkCase{"CreatorOwnerInForce", L"O:BAD:(A;;GA;;;CO)", alice, false},
+    LinkCase{"GenericWrite", L"O:SYD:(A;;GW;;;BU)", L"S-1-5-18", false},
+    LinkCase{"DenialEarnsNoTrust", L"O:SYD:(D;;FA;;;WD)(A;;FA;;;WD)", L"S-1-5-18", false},
+    // No ACL grants everyone everything, as a NULL one does (which Wine's SDDL cannot write).
+    LinkCase{"NoAcl", L"O:BA", alice, false},
+    LinkCase{"UserIntoOwnTree", L"O:S-1-5-21-1-2-3-1001D:(A;OICI;FA;;;S-1-5-21-1-2-3-1001)(A;OICI;FA;;;SY)",
+             alice, true},
+    LinkCase{"UserIntoSystemsFolder", L"O:S-1-5-21-1-2-3-1001D:(A;OICI;FA;;;S-1-5-21-1-2-3-1001)", L"S-1-5-18",
+             false},
+    LinkCase{"OwnerRightsAreTheOwners", L"O:S-1-5-21-1-2-3-1001D:(A;;FA;;;S-1-3-4)", alice, true},
+    LinkCase{"TwoUsers", L"O:S-1-5-21-1-2-3-1001D:(A;;0x100;;;S-1-5-21-1-2-3-1002)", alice, false},
+    LinkCase{"TargetOwnerUnread", L"O:SYD:(A;;FA;;;SY)", L"", false}),
+    [](const testing::TestParamInfo<LinkCase>& test) { return test.param.name; });
 
 struct DirectoryCase {
     const char* pattern;
