@@ -89,8 +89,9 @@ SID everyone{SID_REVISION, 1, {{0, 0, 0, 0, 0, 1}}, {0}};
 SID ownerRights{SID_REVISION, 1, {{0, 0, 0, 0, 0, 3}}, {4}};
 
 // The step the last walk refused, in the pattern's code page; empty when it
-// refused none. Bounded, so that its form on a console fits a print.
-char refused[600];
+// refused none. A console is shown it in UTF-8, which takes at most three bytes
+// for a character of one or two here, so a third of a shown text's room holds it.
+char refused[shownCapacity / 3];
 
 bool isSystem(PSID sid)
 {
