@@ -59,3 +59,6 @@ std::string unsafeWay(const std::string& step, const std::string& pattern,
 // The run summary over so many patterns, with its count lines.
 std::string summary(int patterns, int found, int deleted, int failed, int days = 31,
                             const char* lineEnd = reportLineEnd);
+
+// The help text that follows the banner on the help screen, to its end.
+std::string helpText(const char* lineEnd = reportLineEnd);

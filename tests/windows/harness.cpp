@@ -12,21 +12,12 @@ const char* const reportLineEnd = "\r\n";
 
 namespace {
 
-constexpr std::int64_t ticksPerSecond = 10'000'000;
-constexpr std::int64_t ticksBefore1970 = 116'444'736'000'000'000;
-
 std::string fegausPath()
 {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     std::string own(path, length);
     return own.substr(0, own.find_last_of('\\') + 1) + FEGAUS_EXE_FROM_TESTS;
-}
-
-FILETIME fileTimeOf(std::int64_t seconds)
-{
-    const auto ticks = static_cast<std::uint64_t>(seconds * ticksPerSecond + ticksBefore1970);
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
 // Removes a directory and everything in it through the wide functions on
@@ -54,6 +45,12 @@ void removeTree(const std::wstring& directory)
 }
 
 } // namespace
+
+FILETIME fileTimeOf(std::int64_t seconds)
+{
+    const auto ticks = static_cast<std::uint64_t>(seconds * ticksPerSecond + ticksBefore1970);
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
 
 RunResult runFegaus(const std::string& arguments, const std::string& cwd, const Zone& zone)
 {

@@ -6,8 +6,17 @@
 #include "../expected_text.h"
 #include "../temp_dir.h"
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
+
+// A file time counts 100-nanosecond ticks from 1601-01-01 00:00:00 UTC.
+inline constexpr std::int64_t ticksPerSecond = 10'000'000;
+inline constexpr std::int64_t ticksBefore1970 = 116'444'736'000'000'000;
+
+// The file time of seconds since 1970 (UTC).
+FILETIME fileTimeOf(std::int64_t seconds);
 
 // A time zone as TZ names it, and its offset east of UTC in seconds.
 struct Zone {

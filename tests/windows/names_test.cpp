@@ -19,9 +19,6 @@
 
 namespace {
 
-constexpr std::int64_t ticksPerSecond = 10'000'000;
-constexpr std::int64_t ticksBefore1970 = 116'444'736'000'000'000;
-
 std::wstring wide(const std::string& ansi)
 {
     wchar_t text[MAX_PATH];
@@ -43,8 +40,7 @@ void makeWideFile(const std::wstring& path, std::int64_t writeTime, std::uint64_
     const std::string bytes(size, 'x');
     DWORD written = 0;
     EXPECT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(size), &written, nullptr));
-    const auto ticks = static_cast<std::uint64_t>(writeTime * ticksPerSecond + ticksBefore1970);
-    const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const FILETIME time = fileTimeOf(writeTime);
     EXPECT_TRUE(SetFileTime(file, &time, &time, &time));
     CloseHandle(file);
 }

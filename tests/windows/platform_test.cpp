@@ -18,12 +18,10 @@
 
 namespace {
 
-constexpr std::uint64_t ticksBefore1970 = 116'444'736'000'000'000;
-
-LARGE_INTEGER fileTime(std::uint64_t ticks)
+LARGE_INTEGER fileTime(std::int64_t ticks)
 {
     LARGE_INTEGER time;
-    time.QuadPart = static_cast<LONGLONG>(ticks);
+    time.QuadPart = ticks;
     return time;
 }
 
@@ -57,9 +55,9 @@ TEST(FindData, EveryFieldIsFilled)
 {
     FILE_BOTH_DIR_INFORMATION data{};
     data.FileAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
-    data.CreationTime = fileTime(ticksBefore1970 + 10'000'000ULL * 86400);
-    data.LastAccessTime = fileTime(ticksBefore1970 + 10'000'000ULL * 7 + 9'999'999);
-    data.LastWriteTime = fileTime(ticksBefore1970 + 10'000'000ULL * 1'700'000'000);
+    data.CreationTime = fileTime(ticksBefore1970 + ticksPerSecond * 86400);
+    data.LastAccessTime = fileTime(ticksBefore1970 + ticksPerSecond * 7 + 9'999'999);
+    data.LastWriteTime = fileTime(ticksBefore1970 + ticksPerSecond * 1'700'000'000);
     data.EndOfFile.QuadPart = 0x180000001;
     const FindEntry entry = converted(data, L"\u00C4rger.log");
     EXPECT_EQ(entry.attributes, 0x21u);
