@@ -48,15 +48,15 @@ case $pattern_dir/ in
     /tmp/* | /var/tmp/*) fail "the pattern $pattern lies in a directory PrivateTmp hides" ;;
 esac
 scratch=$(mktemp -d)
-trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
+units=$(mktemp -d)
+trap 'chmod -R u+w "$scratch"; rm -rf "$scratch" "$units"' EXIT
 if command -v systemd-analyze >/dev/null 2>&1; then
     # Any message is a fault: unknown keys are only warned about. The manual
     # page is looked for by the package check, not here. verify also wants the
     # program ExecStart names, so a staged installation's copies name it there.
-    mkdir "$scratch/units"
-    sed "s|^ExecStart=$program |ExecStart=$root$program |" "$service" >"$scratch/units/fegaus-sweep.service"
-    cp "$timer" "$scratch/units/"
-    verified=$(cd "$scratch/units" && systemd-analyze verify --man=no \
+    sed "s|^ExecStart=$program |ExecStart=$root$program |" "$service" >"$units/fegaus-sweep.service"
+    cp "$timer" "$units/"
+    verified=$(cd "$units" && systemd-analyze verify --man=no \
                ./fegaus-sweep.service ./fegaus-sweep.timer 2>&1) || fail "systemd-analyze verify: $verified"
     [ -z "$verified" ] || fail "systemd-analyze verify: $verified"
 else
@@ -79,7 +79,7 @@ for name in cron systemd; do
     [[ $command == *"\"$pattern\""* ]] || fail "the $name example sweeps another pattern than $pattern"
     command=${command/"$pattern"/$scratch/*.log}
     command="${FEGAUS_EMULATOR:+$FEGAUS_EMULATOR }'$root$program'${command#"$program"}"
-    rm -rf "${scratch:?}"/*.*
+    rm -rf "${scratch:?}"/*
     touch -d "40 days ago" "$scratch/old.log" "$scratch/old.txt"
     touch "$scratch/new.log"
     output=$(env -i PATH=/usr/bin:/bin LANG="$lang" sh -c "$command" 2>&1)

@@ -379,12 +379,21 @@ bool stillHolds(Folder& from, const Way& way, const Step& step, HANDLE link)
     return same;
 }
 
+// Whether a link whose one author besides the system is other (nullptr: the
+// system alone) may lead into a folder owned by targetOwner (nullptr: not read).
+bool authorMayEnter(PSID other, PSID targetOwner)
+{
+    return targetOwner != nullptr && (other == nullptr || EqualSid(other, targetOwner));
+}
+
 // Whether the link may be opened through at all, judged before anything it
 // leads to is touched: its owner and ACL read, no two authors besides the
 // system, and no target on another machine from a link a user could have laid.
-bool mayOpenThrough(const Way& way, const Step& step, PSECURITY_DESCRIPTOR descriptor, const LinkTarget* target)
+// other is then the link's one author besides the system, if any, which
+// points into descriptor.
+bool mayOpenThrough(const Way& way, const Step& step, PSECURITY_DESCRIPTOR descriptor, const LinkTarget* target,
+                    PSID& other)
 {
-    PSID other;
     if (descriptor == nullptr)
         return refuseStep(way, step);
     if (!otherAuthor(descriptor, other)
@@ -399,8 +408,8 @@ bool followLink(Folder& from, const Way& way, const Step& step, HANDLE link, Fol
 {
     LinkTarget read;
     const LinkTarget* const target = linkTarget(link, read) ? &read : nullptr;
-    const PSECURITY_DESCRIPTOR descriptor = linkDescriptor(link);
-    if (!mayOpenThrough(way, step, descriptor, target))
+    PSID other = nullptr;
+    if (!mayOpenThrough(way, step, linkDescriptor(link), target, other))
         return false;
     const NTSTATUS status = openFolder(from.handle, way.path + step.start, step.end - step.start,
                                        folderAccess(step.last), 0, next.handle);
@@ -412,7 +421,7 @@ bool followLink(Folder& from, const Way& way, const Step& step, HANDLE link, Fol
     readOwner(next.handle, next.owner);
     if (!stillHolds(from, way, step, link))
         refuseStep(way, step);
-    else if (!linkStepAllowed(descriptor, sidOf(next.owner)))
+    else if (!authorMayEnter(other, sidOf(next.owner)))
         refuseTarget(way, step, target);
     else
         return true;
@@ -514,7 +523,7 @@ bool transitionAllowed(PSID from, PSID to)
 bool linkStepAllowed(PSECURITY_DESCRIPTOR link, PSID targetOwner)
 {
     PSID other;
-    return targetOwner != nullptr && otherAuthor(link, other) && (other == nullptr || EqualSid(other, targetOwner));
+    return otherAuthor(link, other) && authorMayEnter(other, targetOwner);
 }
 
 HANDLE openSearchedDirectory(const wchar_t* path, std::size_t length, UINT codePage)
