@@ -6,7 +6,7 @@
 #include "harness.h"
 #include "held_search.h"
 #include "platform/file_search.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks_posix.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -13,7 +13,7 @@
 
 #include "platform/safe_way_posix.h"
 #include "platform/stored_spelling_posix.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks_posix.h"
 #include "platform/wildcard.h"
 
 #include <dirent.h>

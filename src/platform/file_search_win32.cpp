@@ -28,7 +28,7 @@
 
 #include "platform/safe_way_win32.h"
 #include "platform/file_time_win32.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks_win32.h"
 
 #include <windows.h>
 #include <winternl.h>

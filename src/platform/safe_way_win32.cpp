@@ -23,7 +23,7 @@
 #include "platform/safe_way_win32.h"
 
 #include "platform/file_search.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks_win32.h"
 
 #include <windows.h>
 #include <winioctl.h>

@@ -2,7 +2,7 @@
 
 #include "harness.h"
 #include "platform/file_search.h"
-#include "platform/test_hooks.h"
+#include "platform/test_hooks_win32.h"
 
 #include <sddl.h>
 #include <windows.h>

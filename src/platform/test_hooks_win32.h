@@ -1,13 +1,12 @@
-// Functions of the platform layer that only the tests call: conversions inside
-// a search, and decisions whose inputs no test machine can make (owners and
-// links that Wine cannot set, a file system's wildcards that Wine does not know).
+// Functions of the Windows platform layer that only the tests call: conversions
+// inside a search, and decisions whose inputs no test machine can make (owners
+// and links that Wine cannot set, a file system's wildcards that Wine does not
+// know).
 #pragma once
 
 #include "platform/file_search.h"
 
 #include <cstddef>
-
-#ifdef _WIN32
 
 #include <windows.h>
 #include <winternl.h>
@@ -39,10 +38,3 @@ bool transitionAllowed(PSID from, PSID to);
 // owned by targetOwner (nullptr: not read) may be taken, judged by everyone who
 // could have laid or changed the link.
 bool linkStepAllowed(PSECURITY_DESCRIPTOR link, PSID targetOwner);
-
-#else
-
-// Lowers the bounds of a search's batches (out-of-range values restore them).
-void setSearchBatchLimits(int entries, int nameBytes);
-
-#endif
