@@ -124,6 +124,14 @@ std::string unsafeWay(const std::string& step, const std::string& pattern, const
            + expectedText(") und wird übersprungen: ", lineEnd) + pattern + expectedText("\n", lineEnd);
 }
 
+std::string unreachedWay(const std::string& step, const std::string& reason, const std::string& pattern,
+                         const char* lineEnd)
+{
+    return expectedText("Suchmuster erreicht sein Verzeichnis nicht (", lineEnd) + step + ": "
+           + expectedText(reason, lineEnd) + expectedText(") und wird übersprungen: ", lineEnd) + pattern
+           + expectedText("\n", lineEnd);
+}
+
 std::string helpText(const char* lineEnd)
 {
     return expectedText(

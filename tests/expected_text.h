@@ -55,6 +55,10 @@ std::string refusal(const std::string& shown, const char* lineEnd = reportLineEn
 // step; step and pattern go in as the bytes they are.
 std::string unsafeWay(const std::string& step, const std::string& pattern,
                       const char* lineEnd = reportLineEnd);
+// The line for a pattern whose directory is there but could not be reached or
+// listed: the step or directory, and the reason as the report words it.
+std::string unreachedWay(const std::string& step, const std::string& reason, const std::string& pattern,
+                         const char* lineEnd = reportLineEnd);
 
 // The run summary over so many patterns, with its count lines.
 std::string summary(int patterns, int found, int deleted, int failed, int days = 31,

@@ -44,16 +44,45 @@ struct SearchState;
 using SearchHandle = SearchState*;
 
 // Starts a search for the pattern and fills entry with the first match; no handle
-// (nullptr) when nothing matches, the search fails for any reason, or the way to
-// the pattern's directory takes a step that refusedStep then names.
+// (nullptr) when nothing matches, when the way to the pattern's directory takes
+// a step that refusedStep then names, or when the directory could not be
+// reached or listed for a reason that searchFailure then gives.
 [[nodiscard]] SearchHandle findFirst(const char* pattern, FindEntry& entry);
 
 // The step on the way to the pattern's directory for which the last findFirst
 // refused the whole pattern, as "<from> -> <to>" in the bytes of the pattern and
-// the links followed; nullptr when it refused none. A step out of a directory
+// the links followed, each control character and bidirectional override shown
+// as '?'; nullptr when it refused none. A step out of a directory
 // that belongs to neither the system nor the owner of what it leads to could
 // lead a run by root into a directory its owner never meant to be swept.
 [[nodiscard]] const char* refusedStep();
+
+// Why a pattern's directory could not be reached or listed, when it is there:
+// anything but its absence, which is no failure but an empty search.
+enum class Failure {
+    None,
+    AccessDenied,
+    InUse,       // held by another without sharing, or busy
+    GuardedLink, // a link the system's own guard refused to follow
+    Other        // named by the platform's code
+};
+
+// A failure to reach or list the pattern's directory: where, as a shown text in
+// the pattern's bytes (a step "<from> -> <to>" as refusedStep names one, or the
+// directory whose listing failed), why, and for Failure::Other the platform's
+// code ("EIO", "0xC000020C").
+struct SearchFailure {
+    Failure kind;
+    const char* step;
+    const char* code;
+};
+
+// The failure that ended the last findFirst without a handle, or the listing of
+// the last search before its end (findNext then reports the end, and the
+// entries delivered before it stand); kind None when there was none. Every
+// control character and bidirectional override of a step is shown as '?', as
+// in refusedStep, on every output: a link's target is its author's text.
+[[nodiscard]] SearchFailure searchFailure();
 
 // Fills entry with the next match and gives 0, or non-zero at the end.
 [[nodiscard]] int findNext(SearchHandle search, FindEntry& entry);

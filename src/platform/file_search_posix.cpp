@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
@@ -82,6 +83,8 @@ struct Batch {
 } // namespace
 
 struct SearchState {
+    const char* pattern;             // as given, for naming its directory in a failure
+    int directoryLength;             // the length of its directory part
     int directoryFd;                 // the walk's, for search only, when the pattern names one file
     DIR* directory;                  // nullptr when the pattern names one file
     char namePattern[longestName];   // the pattern's last component
@@ -198,13 +201,16 @@ constexpr unsigned wantedStatus = STATX_TYPE | STATX_MODE | STATX_INO | STATX_NL
                                   | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
 
 // Opens the directory that directoryFd stands for, to read its entries; nullptr
-// when it may not be read.
+// with errno set when it may not be read.
 DIR* openForReading(int directoryFd)
 {
     const int readable = openat(directoryFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* directory = readable >= 0 ? fdopendir(readable) : nullptr;
-    if (directory == nullptr && readable >= 0)
+    if (directory == nullptr && readable >= 0) {
+        const int error = errno;
         close(readable);
+        errno = error;
+    }
     return directory;
 }
 
@@ -248,8 +254,13 @@ bool readBatch(SearchState& search)
     // Room for the longest name is kept free, so that every name read fits.
     while (!batch.directoryEnd && batch.count < batchEntryLimit
            && used + longestName <= static_cast<std::size_t>(batchNameLimit)) {
+        errno = 0;
         const dirent* found = readdir(search.directory);
         if (found == nullptr) {
+            // A listing that broke off is no end of the directory: the entries
+            // read so far are delivered, and the failure is said after them.
+            if (errno != 0)
+                recordUnlistable(search.pattern, search.directoryLength, errno);
             batch.directoryEnd = true;
             break;
         }
@@ -291,8 +302,10 @@ bool nextMatch(SearchState& search, FindEntry& entry)
 bool openForListing(SearchState& search)
 {
     search.directory = openForReading(search.directoryFd);
-    if (search.directory == nullptr)
+    if (search.directory == nullptr) {
+        recordUnlistable(search.pattern, search.directoryLength, errno);
         return false;
+    }
     search.directoryFd = dirfd(search.directory);
     return true;
 }
@@ -308,6 +321,8 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     search.directoryFd = openSafeWay(pattern, directoryLength);
     if (search.directoryFd < 0)
         return nullptr;
+    search.pattern = pattern;
+    search.directoryLength = directoryLength;
     search.directory = nullptr;
     search.currentName[0] = '\0';
     if (std::strlen(namePattern) >= sizeof search.namePattern || *namePattern == '\0') {
@@ -321,6 +336,7 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     if (!hasWildcard(namePattern)) {
         if (lookUpEntry(search, namePattern, entry))
             return &search;
+        recordUnlistable(pattern, directoryLength, errno);
     } else if (openForListing(search)) {
         search.batch.count = 0;
         search.batch.next = 0;

@@ -24,6 +24,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -58,9 +59,12 @@ struct Way {
     uid_t owner;       // the owner of what the last step reached, directory or link
     int patternStart;  // where the pattern's component walked last starts
     int patternEnd;    // and where it ends
+    int error;         // why the step failed, when it did
 };
 
-enum class Step { Taken, Impossible, Refused };
+// What became of a step: taken; impossible, as a way that does not exist; refused
+// as unsafe; or failed for any other reason, held in the way's error.
+enum class Step { Taken, Impossible, Refused, Failed };
 
 // The refused step of the last walk, empty when it refused none, in the room the
 // platform's header promises a shown text. Before the target of a link stand at
@@ -68,6 +72,73 @@ enum class Step { Taken, Impossible, Refused };
 // shown by its start, followed by "...".
 char refusedStepText[shownCapacity];
 constexpr int shownTargetLength = static_cast<int>(shownCapacity) - 256;
+
+// The failure of the last walk or listing, named as a refused step is.
+char failedStepText[shownCapacity];
+SearchFailure failure{Failure::None, failedStepText, nullptr};
+
+// Whether an error of the system means that the way is not there: nothing of
+// that name, a file where a directory should be, or a name longer than any.
+// Nothing else may pass for an empty search.
+bool isAbsence(int error)
+{
+    return error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG;
+}
+
+// The outcome of a step the system refused with error.
+Step failedStep(Way& way, int error)
+{
+    if (isAbsence(error))
+        return Step::Impossible;
+    way.error = error;
+    return Step::Failed;
+}
+
+// How many bytes the UTF-8 character at at takes; 0 where none starts there.
+int utf8Length(const unsigned char* at)
+{
+    const int length = at[0] >= 0xF5 ? 0 : at[0] >= 0xF0 ? 4 : at[0] >= 0xE0 ? 3 : at[0] >= 0xC2 ? 2 : 0;
+    for (int i = 1; i < length; ++i)
+        if ((at[i] & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+// Whether the character of length bytes at at is one that a terminal obeys
+// instead of showing, or that turns the text around it: a C0 control or DEL;
+// a C1 control, in UTF-8 or as a stray byte, as an eight-bit terminal takes it;
+// a bidirectional embedding, override or isolate (U+202A to U+202E, U+2066 to
+// U+2069).
+bool isControl(const unsigned char* at, int length)
+{
+    if (length == 1)
+        return at[0] < 0x20 || (at[0] >= 0x7F && at[0] <= 0x9F);
+    if (length == 2)
+        return at[0] == 0xC2 && at[1] <= 0x9F;
+    return length == 3 && at[0] == 0xE2
+           && ((at[1] == 0x80 && at[2] >= 0xAA && at[2] <= 0xAE) || (at[1] == 0x81 && at[2] >= 0xA6 && at[2] <= 0xA9));
+}
+
+// Shows every control character of a step as '?', in place and on every
+// output: a link's target is its author's text, which must not write lines
+// into root's report nor turn it around.
+void maskControls(char* text)
+{
+    auto* const bytes = reinterpret_cast<unsigned char*>(text);
+    std::size_t to = 0;
+    for (std::size_t at = 0; bytes[at] != 0;) {
+        const int character = bytes[at] < 0x80 ? 1 : utf8Length(bytes + at);
+        const auto length = static_cast<std::size_t>(character > 0 ? character : 1);
+        if (isControl(bytes + at, character > 0 ? character : 1)) {
+            bytes[to++] = '?';
+        } else {
+            std::memmove(bytes + to, bytes + at, length);
+            to += length;
+        }
+        at += length;
+    }
+    bytes[to] = '\0';
+}
 
 // systemd-tmpfiles' rule against an "unsafe transition".
 bool stepAllowed(uid_t from, uid_t to)
@@ -84,33 +155,64 @@ bool mayStepOnto(uid_t from, const struct stat& onto)
     return stepAllowed(from, onto.st_uid);
 }
 
-// The text before the pattern's component walked last, its trailing separators
-// dropped: "/" when that leaves the root alone, "." when it leaves nothing.
-void recordPatternStep(const Way& way)
+// The pattern's text before end, its trailing separators dropped: "/" when that
+// leaves the root alone, "." when it leaves nothing; its length into length.
+const char* textBefore(const char* pattern, int end, int& length)
 {
-    int before = way.patternStart;
-    while (before > 0 && way.pattern[before - 1] == '/')
-        --before;
-    const char* from = before > 0 ? way.pattern : way.pattern[0] == '/' ? "/" : ".";
-    std::snprintf(refusedStepText, sizeof refusedStepText, "%.*s -> %.*s", before > 0 ? before : 1,
-                  from, way.patternEnd - way.patternStart, way.pattern + way.patternStart);
+    while (end > 0 && pattern[end - 1] == '/')
+        --end;
+    length = end > 0 ? end : 1;
+    return end > 0 ? pattern : pattern[0] == '/' ? "/" : ".";
 }
 
-// Names the step the walk refuses: "<from> -> <to>", in the bytes of the pattern
-// and the links. A step among the pattern's own components goes from the text
-// before the component to the component; a step inside a link's target goes from
-// the pattern's component that led there to the target holding the step, as read.
-void recordRefusal(const Way& way)
+// Names the step the walk stands on: "<from> -> <to>", in the bytes of the
+// pattern and the links. A step among the pattern's own components goes from the
+// text before the component to the component; a step inside a link's target goes
+// from the pattern's component that led there to the target holding the step, as
+// read.
+void nameStep(const Way& way, char (&text)[shownCapacity])
 {
     const WayPiece& piece = way.pieces[way.depth - 1];
     if (piece.isPattern) {
-        recordPatternStep(way);
-        return;
+        int length = 0;
+        const char* from = textBefore(way.pattern, way.patternStart, length);
+        std::snprintf(text, sizeof text, "%.*s -> %.*s", length, from, way.patternEnd - way.patternStart,
+                      way.pattern + way.patternStart);
+    } else {
+        const bool cut = piece.length > shownTargetLength;
+        const int shown = cut ? characterCut(piece.text, shownTargetLength) : piece.length;
+        std::snprintf(text, sizeof text, "%.*s -> %.*s%s", way.patternEnd, way.pattern, shown, piece.text,
+                      cut ? "..." : "");
     }
-    const bool cut = piece.length > shownTargetLength;
-    const int shown = cut ? characterCut(piece.text, shownTargetLength) : piece.length;
-    std::snprintf(refusedStepText, sizeof refusedStepText, "%.*s -> %.*s%s", way.patternEnd,
-                  way.pattern, shown, piece.text, cut ? "..." : "");
+    maskControls(text);
+}
+
+// Records why the system's error kept the search from its directory; the
+// step's text is in failedStepText already.
+void recordFailure(int error)
+{
+    static char number[16];
+    failure.kind = error == EACCES || error == EPERM ? Failure::AccessDenied
+                   : error == EBUSY || error == ETXTBSY ? Failure::InUse
+                                                        : Failure::Other;
+    failure.code = strerrorname_np(error);
+    if (failure.code == nullptr) {
+        std::snprintf(number, sizeof number, "%d", error);
+        failure.code = number;
+    }
+}
+
+// Records how the walk ended where it did not end at its directory: a step
+// refused as unsafe, or one that failed. A way that does not exist leaves no
+// record: it is an empty search.
+void recordEnd(const Way& way, Step step)
+{
+    if (step == Step::Refused) {
+        nameStep(way, refusedStepText);
+    } else if (step == Step::Failed) {
+        nameStep(way, failedStepText);
+        recordFailure(way.error);
+    }
 }
 
 // Skips separators and drops the pieces walked to their end; false when the whole
@@ -157,7 +259,8 @@ void moveTo(Way& way, int directory, uid_t owner)
     way.owner = owner;
 }
 
-// Opens a directory to start from, "/" or the current one, and learns its owner.
+// Opens a directory to start from, "/" or the current one, and learns its
+// owner; -1 with errno set when it cannot.
 int openStart(const char* start, uid_t& owner)
 {
     const int fd = open(start, O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -166,8 +269,10 @@ int openStart(const char* start, uid_t& owner)
         owner = status.st_uid;
         return fd;
     }
+    const int error = errno;
     if (fd >= 0)
         close(fd);
+    errno = error;
     return -1;
 }
 
@@ -181,7 +286,9 @@ Step followLink(Way& way, int link)
     char* target = way.targets + way.targetsUsed;
     const int room = targetRoom - way.targetsUsed;
     const ssize_t read = readlinkat(link, "", target, static_cast<std::size_t>(room));
-    if (read <= 0 || read >= room)
+    if (read < 0)
+        return failedStep(way, errno);
+    if (read == 0 || read >= room)
         return Step::Impossible;
     const int length = static_cast<int>(read);
     way.targetsUsed += length;
@@ -191,7 +298,7 @@ Step followLink(Way& way, int link)
     uid_t rootOwner = 0;
     const int root = openStart("/", rootOwner);
     if (root < 0)
-        return Step::Impossible;
+        return failedStep(way, errno);
     if (!stepAllowed(way.owner, rootOwner)) {
         close(root);
         return Step::Refused;
@@ -208,7 +315,7 @@ Step stayInPlace(Way& way)
 {
     struct stat status;
     if (fstat(way.fd, &status) != 0)
-        return Step::Impossible;
+        return failedStep(way, errno);
     if (!stepAllowed(way.owner, status.st_uid))
         return Step::Refused;
     way.owner = status.st_uid;
@@ -226,11 +333,13 @@ Step takeStep(Way& way)
     const int how = std::strcmp(name, "..") == 0 ? O_DIRECTORY : 0;
     const int child = openat(way.fd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC | how);
     if (child < 0)
-        return Step::Impossible;
+        return failedStep(way, errno);
     struct stat status;
     Step step = Step::Impossible;
-    if (fstat(child, &status) != 0 || !(S_ISDIR(status.st_mode) || S_ISLNK(status.st_mode))) {
-        step = Step::Impossible;
+    if (fstat(child, &status) != 0) {
+        step = failedStep(way, errno);
+    } else if (!(S_ISDIR(status.st_mode) || S_ISLNK(status.st_mode))) {
+        step = Step::Impossible; // a file where a directory should be
     } else if (!mayStepOnto(way.owner, status)) {
         step = Step::Refused;
     } else if (S_ISDIR(status.st_mode)) {
@@ -256,14 +365,15 @@ int walkWay(const char* pattern, int length)
     way.patternStart = 0;
     way.patternEnd = 0;
     way.fd = openStart(length > 0 && pattern[0] == '/' ? "/" : ".", way.owner);
-    if (way.fd < 0)
+    if (way.fd < 0) {
+        recordUnlistable(pattern, 0, errno);
         return -1;
+    }
     while (moreToWalk(way)) {
         const Step step = takeStep(way);
         if (step == Step::Taken)
             continue;
-        if (step == Step::Refused)
-            recordRefusal(way);
+        recordEnd(way, step);
         close(way.fd);
         return -1;
     }
@@ -296,6 +406,7 @@ bool isWalked(const char* pattern, int length)
 int openSafeWay(const char* pattern, int length)
 {
     refusedStepText[0] = '\0';
+    failure.kind = Failure::None;
     if (isWalked(pattern, length))
         return walked.fd;
     const int fd = walkWay(pattern, length);
@@ -309,6 +420,22 @@ int openSafeWay(const char* pattern, int length)
     if (walked.length >= 0)
         std::memcpy(walked.text, pattern, static_cast<std::size_t>(length));
     return fd;
+}
+
+void recordUnlistable(const char* pattern, int length, int error)
+{
+    if (isAbsence(error))
+        return;
+    int shown = 0;
+    const char* directory = textBefore(pattern, length, shown);
+    std::snprintf(failedStepText, sizeof failedStepText, "%.*s", shown, directory);
+    maskControls(failedStepText);
+    recordFailure(error);
+}
+
+SearchFailure searchFailure()
+{
+    return failure;
 }
 
 const char* refusedStep()

@@ -550,6 +550,11 @@ HANDLE openSearchedDirectory(const wchar_t* path, std::size_t length, UINT codeP
     return folder.handle;
 }
 
+SearchFailure searchFailure()
+{
+    return SearchFailure{Failure::None, nullptr, nullptr};
+}
+
 const char* refusedStep()
 {
     return refused[0] != '\0' ? refused : nullptr;

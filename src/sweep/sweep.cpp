@@ -124,6 +124,22 @@ void printUnsafeWay(const char* step, const char* pattern)
     printOut(" und wird übersprungen: %s\n"_de, shownPattern(pattern, shown));
 }
 
+// A pattern whose directory is there but could not be reached or listed is a
+// failure, not an empty search: said in one line, even in quiet mode, in the
+// form of the unsafe-way line.
+void printUnreached(const SearchFailure& failure, const char* pattern)
+{
+    char shown[shownCapacity];
+    printOut("Suchmuster erreicht sein Verzeichnis nicht (%s: "_de, shownPattern(failure.step, shown));
+    switch (failure.kind) {
+    case Failure::AccessDenied: printOut("Zugriff verweigert"_de); break;
+    case Failure::InUse: printOut("in Benutzung"_de); break;
+    case Failure::GuardedLink: printOut("von Windows gesperrte Verknüpfung"_de); break;
+    default: printOut("Fehler %s"_de, failure.code); break;
+    }
+    printOut(") und wird übersprungen: %s\n"_de, shownPattern(pattern, shown));
+}
+
 } // namespace
 
 void directoryPrefix(const char* pattern, char (&prefix)[directoryPrefixCapacity])
@@ -150,6 +166,8 @@ int sweepPattern(const char* pattern, std::int32_t maxAgeDays)
     if (search == nullptr) {
         if (const char* step = refusedStep())
             printUnsafeWay(step, pattern);
+        else if (const SearchFailure failure = searchFailure(); failure.kind != Failure::None)
+            printUnreached(failure, pattern);
         else if (!runSettings.quiet)
             printOut("Keine Dateien gefunden.\n\n\n"_de);
         return 1;
@@ -160,6 +178,9 @@ int sweepPattern(const char* pattern, std::int32_t maxAgeDays)
         sweepEntry(search, entry, maxAgeDays, path, rowStart, counts);
     while (findNext(search, entry) == 0);
     closeSearch(search);
+    // A listing that broke off leaves its rows standing, counted, and says so.
+    if (const SearchFailure failure = searchFailure(); failure.kind != Failure::None)
+        printUnreached(failure, pattern);
 
     printFoundLine(counts.filesFound, maxAgeDays);
     printDeletedLine(counts.filesDeleted);
