@@ -156,6 +156,34 @@ TEST_F(Fault, AFileThatVanishesBeforeItsRemovalFailsAndTheWalkGoesOn)
     EXPECT_EQ(remaining(dir.path()), Names{});
 }
 
+// A listing that breaks off is no end of the directory: the rows delivered
+// stand and are counted, and the failure is said before the count lines.
+TEST_F(Fault, AListingThatBreaksOffKeepsItsRowsAndSaysSo)
+{
+    const std::vector<std::string> names{"a.log", "b.log", "c.log", "d.log"};
+    for (const std::string& name : names)
+        makeFile(dir / name, 40);
+    const RunResult result = runFegaus(
+        {"-Q", dir / "*.log"}, {.env = {"LD_PRELOAD=" FEGAUS_IO_ERROR, "FEGAUS_TEST_EIO_AFTER=2"}});
+    const Names left = remaining(dir.path());
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(result.out, unreachedWay(dir.path(), "Fehler EIO", dir / "*.log"));
+
+    const RunResult listed = runFegaus({"-T", dir / "*.log"},
+                                       {.env = {"LD_PRELOAD=" FEGAUS_IO_ERROR, "FEGAUS_TEST_EIO_AFTER=1"}});
+    // The one row is whichever of the two the directory gives first.
+    DIR* directory = opendir(dir.path().c_str());
+    ASSERT_NE(directory, nullptr);
+    std::string first;
+    while (const dirent* entry = readdir(directory))
+        if (first.empty() && left.count(entry->d_name) == 1)
+            first = entry->d_name;
+    closedir(directory);
+    EXPECT_EQ(listed.out, banner() + testRunLine() + headline(31) + patternHeader(dir / "*.log") + listingHeader()
+                              + noonRow("TST", 40, 0, first) + unreachedWay(dir.path(), "Fehler EIO", dir / "*.log")
+                              + countLines(1, 0, 0));
+}
+
 // A FIFO (as a socket or a device node, which the search takes alike) is nobody's
 // old file: it is skipped like a directory, by a wildcard and by its own name,
 // while a link to it goes as links do.
@@ -191,6 +219,9 @@ TEST_F(Fault, InADirectoryThatMayBeSearchedButNotListedAFileNamedInFullIsFound)
     makeFile(dir / "box/old.log", 40);
     ASSERT_EQ(chmod((dir / "box").c_str(), 0333), 0);
 
+    // A wildcard needs the listing, which is refused: said, even under -Q.
+    EXPECT_EQ(runFegaus({"-Q", "box/*.log"}, {.cwd = dir.path(), .launcher = tool.c_str(), .asNobody = true}).out,
+              unreachedWay("box", "Zugriff verweigert", "box/*.log"));
     const RunResult result =
         runFegaus({"box/old.log"}, {.cwd = dir.path(), .launcher = tool.c_str(), .asNobody = true});
     EXPECT_EQ(result.status, 0);
@@ -325,6 +356,8 @@ struct WayCase {
     const char* pattern;
     const char* step; // the step refused, "$D" standing for the test's directory; nullptr when followed
     const char* removed; // the file that goes when the way is followed
+    const char* failure = nullptr; // the reason when the step fails instead of being refused
+    const char* fault = nullptr; // an environment entry for the preloaded fault
 };
 
 void PrintTo(const WayCase& c, std::ostream* out)
@@ -356,6 +389,10 @@ INSTANTIATE_TEST_SUITE_P(Ways, WayToTheDirectory, testing::Values(
     WayCase{"user/outside/*.log", "user/outside -> $D/victim", nullptr},
     WayCase{"user/deep/up/../victim/*.log", "user/deep/up -> ..", nullptr},
     WayCase{"user/cache/old.log", "user/cache -> ../victim", nullptr},
+    // A user's target is shown as the tool read it, its control characters as '?'.
+    WayCase{"user/lines/*.log", "user/lines -> /tmp???[2J?", nullptr},
+    // A failing disk is said, never taken for an empty search.
+    WayCase{"logs/*.log", "logs -> $D/victim", nullptr, "Fehler EIO", "FEGAUS_TEST_EIO_STEP=victim"},
     WayCase{"logs/*.log", nullptr, "victim/old.log"},
     WayCase{"user/current/*.log", nullptr, "user/releases/v2/old.log"}));
 
@@ -376,12 +413,12 @@ TEST_P(WayToTheDirectory, IsFollowedOnlyWhereNoOtherUserCanHaveLaidALink)
     const std::pair<std::string, const char*> links[] = {{dir / "victim", "logs"},
         {"../victim", "user/cache"}, {dir / "victim", "user/outside"}, {"..", "user/deep/up"},
         {"releases/v2", "user/current"}, {".", "user/self"}, {".", "tmp/cache"}, {"./.", "tmp/dots"},
-        {longTarget, "tmp/long"}, {"victim", "rootlink"}};
+        {longTarget, "tmp/long"}, {"victim", "rootlink"}, {"/tmp\r\n\x1b[2J\u202e", "user/lines"}};
     for (const auto& [target, name] : links)
         ASSERT_EQ(symlink(target.c_str(), (dir / name).c_str()), 0);
     for (const char* owned : {"user", "user/deep", "user/releases", "user/releases/v2", "user/cache",
                               "user/outside", "user/deep/up", "user/current", "user/self", "tmp/cache",
-                              "tmp/dots", "tmp/long"})
+                              "tmp/dots", "tmp/long", "user/lines"})
         ASSERT_EQ(lchown((dir / owned).c_str(), 65534, 65534), 0); // nobody, nogroup
     // Root's own link, given a second name in root's sticky directory, as a user can
     // where the kernel does not protect hard links.
@@ -391,15 +428,23 @@ TEST_P(WayToTheDirectory, IsFollowedOnlyWhereNoOtherUserCanHaveLaidALink)
     if (!twoNames && std::string(c.pattern).starts_with("tmp/rootlink"))
         GTEST_SKIP() << "fs.protected_hardlinks keeps even root from giving a link a second name here";
     Names expected = remaining(dir.path());
+    const auto sweep = [&](std::vector<std::string> args) {
+        std::vector<std::string> env{"LD_PRELOAD=" FEGAUS_IO_ERROR};
+        if (c.fault != nullptr)
+            env.emplace_back(c.fault);
+        return runFegaus(args, {.cwd = dir.path(), .env = env}).out;
+    };
     if (c.step == nullptr) {
-        EXPECT_EQ(run({"-Q", c.pattern}).out, "");
+        EXPECT_EQ(sweep({"-Q", c.pattern}), "");
         expected.erase(c.removed);
     } else {
         std::string step = c.step;
         if (const std::size_t at = step.find("$D"); at != std::string::npos)
             step.replace(at, 2, dir.path());
-        EXPECT_EQ(run({"-Q", c.pattern}).out, unsafeWay(step, c.pattern));
-        EXPECT_EQ(run({c.pattern}).out, banner() + headline(31) + patternHeader(c.pattern) + unsafeWay(step, c.pattern));
+        const std::string line = c.failure != nullptr ? unreachedWay(step, c.failure, c.pattern)
+                                                      : unsafeWay(step, c.pattern);
+        EXPECT_EQ(sweep({"-Q", c.pattern}), line);
+        EXPECT_EQ(sweep({c.pattern}), banner() + headline(31) + patternHeader(c.pattern) + line);
     }
     EXPECT_EQ(remaining(dir.path()), expected);
 }

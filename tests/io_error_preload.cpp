@@ -1,0 +1,73 @@
+// Preloaded into the tool by a fault test: the errors of a failing disk or a
+// lost network file system, which no test can provoke otherwise. With
+// FEGAUS_TEST_EIO_STEP set, opening that name fails with EIO; with
+// FEGAUS_TEST_EIO_AFTER set, reading a directory fails with EIO after that many
+// entries besides "." and "..".
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool failsToOpen(const char* name)
+{
+    const char* failing = std::getenv("FEGAUS_TEST_EIO_STEP");
+    return failing != nullptr && std::strcmp(name, failing) == 0;
+}
+
+template <typename Entry>
+Entry* readOrFail(Entry* (*next)(DIR*), DIR* directory)
+{
+    static long delivered = 0;
+    const char* after = std::getenv("FEGAUS_TEST_EIO_AFTER");
+    if (after != nullptr && delivered == std::strtol(after, nullptr, 10)) {
+        errno = EIO;
+        return nullptr;
+    }
+    Entry* entry = next(directory);
+    if (entry != nullptr && std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+        ++delivered;
+    return entry;
+}
+
+} // namespace
+
+extern "C" int openat(int directory, const char* name, int flags, ...)
+{
+    using Openat = int (*)(int, const char*, int, ...);
+    static const auto next = reinterpret_cast<Openat>(dlsym(RTLD_NEXT, "openat"));
+    va_list rest;
+    va_start(rest, flags);
+    const auto mode = static_cast<mode_t>(va_arg(rest, int));
+    va_end(rest);
+    if (failsToOpen(name)) {
+        errno = EIO;
+        return -1;
+    }
+    return next(directory, name, flags, mode);
+}
+
+extern "C" dirent* readdir(DIR* directory)
+{
+    using Readdir = dirent* (*)(DIR*);
+    static const auto next = reinterpret_cast<Readdir>(dlsym(RTLD_NEXT, "readdir"));
+    return readOrFail(next, directory);
+}
+
+// What a checked build calls where the flags are not known at compile time.
+extern "C" int __openat_2(int directory, const char* name, int flags)
+{
+    using Openat2 = int (*)(int, const char*, int);
+    static const auto next = reinterpret_cast<Openat2>(dlsym(RTLD_NEXT, "__openat_2"));
+    if (failsToOpen(name)) {
+        errno = EIO;
+        return -1;
+    }
+    return next(directory, name, flags);
+}
