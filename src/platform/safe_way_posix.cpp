@@ -282,15 +282,18 @@ Step followLink(Way& way, int link)
 {
     if (++way.links > mostLinks)
         return Step::Impossible;
-    (void)moreToWalk(way); // a piece the link ended needs no room while its target is walked
-    char* target = way.targets + way.targetsUsed;
-    const int room = targetRoom - way.targetsUsed;
-    const ssize_t read = readlinkat(link, "", target, static_cast<std::size_t>(room));
-    if (read < 0)
+    // Read while the piece that holds the link still stands, so that a failure
+    // names the step onto the link.
+    static char read[targetRoom];
+    const ssize_t got = readlinkat(link, "", read, sizeof read);
+    if (got < 0)
         return failedStep(way, errno);
-    if (read == 0 || read >= room)
+    (void)moreToWalk(way); // a piece the link ended needs no room while its target is walked
+    const int length = static_cast<int>(got);
+    if (length == 0 || length >= targetRoom - way.targetsUsed)
         return Step::Impossible;
-    const int length = static_cast<int>(read);
+    char* target = way.targets + way.targetsUsed;
+    std::memcpy(target, read, static_cast<std::size_t>(length));
     way.targetsUsed += length;
     way.pieces[way.depth++] = WayPiece{.text = target, .length = length, .next = 0, .isPattern = false};
     if (target[0] != '/')
