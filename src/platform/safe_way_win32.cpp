@@ -23,7 +23,7 @@
 #include "platform/safe_way_win32.h"
 
 #include "platform/file_search.h"
-#include "platform/test_hooks_win32.h"
+#include "platform/link_authors_win32.h"
 
 #include <windows.h>
 #include <winioctl.h>
@@ -72,33 +72,10 @@ struct LinkTarget {
     bool relative; // a symbolic link's target, relative to the link's folder
 };
 
-// The service account that owns Windows' own files:
-// S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464.
-struct SixPartSid {
-    BYTE revision;
-    BYTE partCount;
-    SID_IDENTIFIER_AUTHORITY authority;
-    DWORD parts[6];
-};
-SixPartSid trustedInstaller{SID_REVISION, 6, {{0, 0, 0, 0, 0, 5}},
-                            {80, 956008885u, 3418522649u, 1831038044u, 1853292631u, 2271478464u}};
-
-// Everyone (S-1-1-0), whom a missing ACL lets do anything, and OWNER RIGHTS
-// (S-1-3-4), whose entry stands for the owner's own rights.
-SID everyone{SID_REVISION, 1, {{0, 0, 0, 0, 0, 1}}, {0}};
-SID ownerRights{SID_REVISION, 1, {{0, 0, 0, 0, 0, 3}}, {4}};
-
 // The step the last walk refused, in the pattern's code page; empty when it
 // refused none. A console is shown it in UTF-8, which takes at most three bytes
 // for a character of one or two here, so a third of a shown text's room holds it.
 char refused[shownCapacity / 3];
-
-bool isSystem(PSID sid)
-{
-    return sid != nullptr
-           && (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid)
-               || EqualSid(sid, &trustedInstaller));
-}
 
 PSID sidOf(Owner& owner)
 {
@@ -126,82 +103,6 @@ PSECURITY_DESCRIPTOR linkDescriptor(HANDLE link)
                                    sizeof descriptor, &needed)
                ? descriptor
                : nullptr;
-}
-
-// Counts sid among a link's authors, where other holds the one besides the
-// system found so far; false when sid is a second one.
-bool countAuthor(PSID sid, PSID& other)
-{
-    if (isSystem(sid) || (other != nullptr && EqualSid(sid, other)))
-        return true;
-    if (other != nullptr)
-        return false;
-    other = sid;
-    return true;
-}
-
-// Whether an allow entry's rights let its SID set or rewrite a link's target
-// (its data or attributes), change its ACL or owner, or delete it. Generic
-// rights count as the file rights they stand for.
-bool letsChangeLink(ACCESS_MASK mask)
-{
-    GENERIC_MAPPING fileRights{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
-    MapGenericMask(&mask, &fileRights);
-    return (mask & (FILE_WRITE_DATA | FILE_WRITE_ATTRIBUTES | WRITE_DAC | WRITE_OWNER | DELETE)) != 0;
-}
-
-bool isDenial(BYTE type)
-{
-    return type == ACCESS_DENIED_ACE_TYPE || type == ACCESS_DENIED_OBJECT_ACE_TYPE
-           || type == ACCESS_DENIED_CALLBACK_ACE_TYPE || type == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE;
-}
-
-// Counts every SID whom an entry of acl lets change the link; false at a second
-// author besides the system, or at an entry of a kind the tool cannot judge. A
-// denial earns no trust: whom it holds back depends on group memberships and
-// on the entries' order, which the tool does not judge.
-bool countGrantees(PACL acl, PSID owner, PSID& other)
-{
-    for (DWORD i = 0; i < acl->AceCount; ++i) {
-        LPVOID entry;
-        if (!GetAce(acl, i, &entry))
-            return false;
-        auto* const allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-        const BYTE type = allowed->Header.AceType;
-        if (isDenial(type))
-            continue;
-        if (type != ACCESS_ALLOWED_ACE_TYPE && type != ACCESS_ALLOWED_CALLBACK_ACE_TYPE)
-            return false;
-        if (allowed->Header.AceFlags & INHERIT_ONLY_ACE)
-            continue; // meant for what is made inside the link's folder, not for the link
-        PSID sid = &allowed->SidStart;
-        if (!IsValidSid(sid))
-            return false;
-        if (EqualSid(sid, &ownerRights))
-            sid = owner;
-        if (letsChangeLink(allowed->Mask) && !countAuthor(sid, other))
-            return false;
-    }
-    return true;
-}
-
-// Finds the one author of a link besides the system, into other (nullptr when
-// the system alone could have laid the link); false when there are more, or
-// when the link's descriptor names no owner.
-bool otherAuthor(PSECURITY_DESCRIPTOR link, PSID& other)
-{
-    other = nullptr;
-    PSID owner = nullptr;
-    PACL acl = nullptr;
-    BOOL present = FALSE;
-    BOOL defaulted;
-    if (!GetSecurityDescriptorOwner(link, &owner, &defaulted) || owner == nullptr
-        || !GetSecurityDescriptorDacl(link, &present, &acl, &defaulted))
-        return false;
-    countAuthor(owner, other); // the first author is never a second one
-    if (!present || acl == nullptr)
-        return countAuthor(&everyone, other); // no ACL at all lets everyone do anything
-    return countGrantees(acl, owner, other);
 }
 
 bool isAsciiLetter(wchar_t c)
@@ -512,18 +413,6 @@ LONGLONG fileIdOf(HANDLE handle)
     if (NtQueryInformationFile(handle, &io, &internal, sizeof internal, FileInternalInformation) != 0)
         return 0;
     return internal.IndexNumber.QuadPart;
-}
-
-// A step into something whose owner could not be read is never taken.
-bool transitionAllowed(PSID from, PSID to)
-{
-    return to != nullptr && (isSystem(from) || (from != nullptr && EqualSid(from, to)));
-}
-
-bool linkStepAllowed(PSECURITY_DESCRIPTOR link, PSID targetOwner)
-{
-    PSID other;
-    return otherAuthor(link, other) && authorMayEnter(other, targetOwner);
 }
 
 HANDLE openSearchedDirectory(const wchar_t* path, std::size_t length, UINT codePage)
