@@ -28,6 +28,7 @@
 
 #include "platform/safe_way_win32.h"
 #include "platform/file_time_win32.h"
+#include "platform/nt_calls_win32.h"
 #include "platform/test_hooks_win32.h"
 
 #include <windows.h>
@@ -37,12 +38,6 @@
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
-
-// The directory listing of the native interface, which MinGW's headers lack.
-extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE directory, HANDLE event, PIO_APC_ROUTINE apcRoutine,
-                                               PVOID apcContext, PIO_STATUS_BLOCK io, PVOID entries,
-                                               ULONG length, FILE_INFORMATION_CLASS kind, BOOLEAN singleEntry,
-                                               PUNICODE_STRING mask, BOOLEAN restartScan);
 
 namespace {
 
@@ -149,7 +144,7 @@ NTSTATUS queryDirectory(SearchState& search, bool first, IO_STATUS_BLOCK& io)
 {
     UNICODE_STRING mask;
     RtlInitUnicodeString(&mask, search.mask);
-    return NtQueryDirectoryFile(search.directory, nullptr, nullptr, nullptr, &io, entries, sizeof entries,
+    return ntCalls.queryDirectory(search.directory, nullptr, nullptr, nullptr, &io, entries, sizeof entries,
                                 search.listing, FALSE, first ? &mask : nullptr, first ? TRUE : FALSE);
 }
 
@@ -363,6 +358,16 @@ void deliverFound(SearchState& search, FindEntry& entry)
     std::strcpy(search.listedName, entry.name);
 }
 
+// The file ID of an open file; 0 when the file system reports none.
+LONGLONG fileIdOf(HANDLE handle)
+{
+    FILE_INTERNAL_INFORMATION internal;
+    IO_STATUS_BLOCK io;
+    if (ntCalls.queryInformation(handle, &io, &internal, sizeof internal, FileInternalInformation) != 0)
+        return 0;
+    return internal.IndexNumber.QuadPart;
+}
+
 bool hasFileId(const SearchState& search)
 {
     return search.foundId != 0 && search.foundId != -1;
@@ -377,7 +382,7 @@ bool isFoundFile(const SearchState& search, HANDLE file)
     IO_STATUS_BLOCK io;
     FILE_NETWORK_OPEN_INFORMATION opened;
     const FILE_BOTH_DIR_INFORMATION& found = search.found;
-    return NtQueryInformationFile(file, &io, &opened, sizeof opened, FileNetworkOpenInformation) == 0
+    return ntCalls.queryInformation(file, &io, &opened, sizeof opened, FileNetworkOpenInformation) == 0
            && opened.CreationTime.QuadPart == found.CreationTime.QuadPart
            && opened.LastWriteTime.QuadPart == found.LastWriteTime.QuadPart
            && opened.EndOfFile.QuadPart == found.EndOfFile.QuadPart;
@@ -410,7 +415,7 @@ bool markForDeletion(HANDLE file)
 {
     FILE_DISPOSITION_INFORMATION disposition{TRUE};
     IO_STATUS_BLOCK io;
-    return NtSetInformationFile(file, &io, &disposition, sizeof disposition, FileDispositionInformation) == 0;
+    return ntCalls.setInformation(file, &io, &disposition, sizeof disposition, FileDispositionInformation) == 0;
 }
 
 bool endsInDot(const wchar_t* text)
@@ -425,7 +430,7 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
 {
     // The pattern becomes UTF-16 as the ANSI search would convert it, so that
     // the system matches exactly what it would have matched.
-    forgetRefusedStep();
+    forgetLastSearch();
     SearchState& search = theSearch;
     search.codePage = fileNameCodePage();
     wchar_t widePattern[MAX_PATH];
@@ -447,7 +452,7 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     search.listing = FileIdBothDirectoryInformation;
     search.atDriveRoot = isDriveRoot(path, directoryLength);
     if (!fetchEntries(search, true) || !takeNextEntry(search)) {
-        NtClose(search.directory);
+        ntCalls.close(search.directory);
         return nullptr;
     }
     deliverFound(search, entry);
@@ -466,7 +471,7 @@ int findNext(SearchHandle search, FindEntry& entry)
 
 void closeSearch(SearchHandle search)
 {
-    NtClose(search->directory);
+    ntCalls.close(search->directory);
     search->directory = nullptr;
     search->foundRemovable = false;
 }
@@ -480,7 +485,7 @@ int removeFile(SearchHandle search, const char* path)
     if (!search->foundRemovable || !pathEndsInName(path, search->listedName) || !openFound(*search, file))
         return -1;
     const bool removed = isFoundFile(*search, file) && markForDeletion(file);
-    NtClose(file);
+    ntCalls.close(file);
     return removed ? 0 : -1;
 }
 
