@@ -202,7 +202,7 @@ NTSTATUS queryDirectory(SearchState& search, bool first)
 bool fetched(SearchState& search, NTSTATUS status)
 {
     if (status != 0 && !isEndOfListing(status))
-        recordUnlisted(search.path, search.pathLength, search.codePage, status);
+        recordUnlistable(search.path, search.pathLength, search.codePage, status);
     return search.fetched != 0;
 }
 

@@ -103,6 +103,7 @@ constexpr auto nameInvalid = static_cast<NTSTATUS>(0xC0000033);
 constexpr auto nameNotFound = static_cast<NTSTATUS>(0xC0000034);
 constexpr auto pathNotFound = static_cast<NTSTATUS>(0xC000003A);
 constexpr auto notADirectory = static_cast<NTSTATUS>(0xC0000103);
+constexpr auto nameTooLong = static_cast<NTSTATUS>(0xC0000106);
 constexpr auto accessDenied = static_cast<NTSTATUS>(0xC0000022);
 constexpr auto sharingViolation = static_cast<NTSTATUS>(0xC0000043);
 constexpr auto deviceBusy = static_cast<NTSTATUS>(0x80000011);
@@ -118,12 +119,13 @@ char failedCode[16];
 SearchFailure failure{Failure::None, failedStep, failedCode};
 
 // Whether a status means that the way is not there: nothing of that name, a
-// file where a folder should be, or a name that no folder can have, which
-// Windows' own search, too, reports as nothing found. Nothing else may pass
-// for an empty search.
+// file where a folder should be, or a name that no folder can have (invalid
+// or too long), which Windows' own search, too, reports as nothing found.
+// Nothing else may pass for an empty search.
 bool isAbsence(NTSTATUS status)
 {
-    return status == nameNotFound || status == pathNotFound || status == notADirectory || status == nameInvalid;
+    return status == nameNotFound || status == pathNotFound || status == notADirectory || status == nameInvalid
+           || status == nameTooLong;
 }
 
 Failure failureOf(NTSTATUS status)
@@ -523,7 +525,7 @@ Step stepOnto(Way& way, HANDLE& held)
 }
 
 // Takes "." in a link's target: onto the folder the walk stands in, judged as
-// any step, from the link at the target's start.
+// any step (at the target's start, from the link).
 Step stayInPlace(Way& way)
 {
     if (!mayEnter(way, sidOf(here(way).owner)))
@@ -596,7 +598,7 @@ HANDLE openReached(Way& way)
     if (status == 0)
         return listed;
     if (!isAbsence(status))
-        recordUnlisted(way.path, way.length, way.codePage, status);
+        recordUnlistable(way.path, way.length, way.codePage, status);
     return nullptr;
 }
 
@@ -628,6 +630,8 @@ void optIntoRedirectionGuard()
 NTSTATUS openRelative(HANDLE from, const wchar_t* name, std::size_t length, bool exactCase, ACCESS_MASK access,
                       ULONG options, HANDLE& handle)
 {
+    if (length > 0xFFFF / sizeof(wchar_t))
+        return nameTooLong; // more than the system's names hold, never to be cut short
     UNICODE_STRING text;
     text.Length = static_cast<USHORT>(length * sizeof(wchar_t));
     text.MaximumLength = text.Length;
@@ -666,7 +670,7 @@ HANDLE openSearchedDirectory(const wchar_t* path, std::size_t length, UINT codeP
     const Step start = startAt(way, root, way.rootLength, startsWith(path, length, L"\\\\?\\UNC\\"));
     if (start != Step::Taken) {
         if (start == Step::Failed)
-            recordUnlisted(path, way.rootLength, codePage, way.status);
+            recordUnlistable(path, way.rootLength, codePage, way.status);
         return nullptr;
     }
     while (moreToWalk(way)) {
@@ -680,7 +684,7 @@ HANDLE openSearchedDirectory(const wchar_t* path, std::size_t length, UINT codeP
     return openReached(way);
 }
 
-void recordUnlisted(const wchar_t* path, std::size_t length, UINT codePage, NTSTATUS status)
+void recordUnlistable(const wchar_t* path, std::size_t length, UINT codePage, NTSTATUS status)
 {
     const std::size_t used = appendWay(failedStep, 0, path, rootLengthOf(path, length), length - 1, codePage);
     failedStep[used] = '\0';

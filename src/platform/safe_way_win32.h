@@ -22,7 +22,7 @@ void forgetLastSearch();
 // Records that the directory that path names ("\\?\" form, length characters
 // with its closing separator) could not be listed, for status, which
 // searchFailure then gives, the directory shown in the code page given.
-void recordUnlisted(const wchar_t* path, std::size_t length, UINT codePage, NTSTATUS status);
+void recordUnlistable(const wchar_t* path, std::size_t length, UINT codePage, NTSTATUS status);
 
 // Opens name (length characters) relative to the open folder from (nullptr for a
 // name in the system's own form) with the access and open options given, by its
