@@ -28,6 +28,7 @@
 
 #include "platform/safe_way_win32.h"
 #include "platform/file_time_win32.h"
+#include "platform/nt_calls_win32.h"
 #include "platform/test_hooks_win32.h"
 
 #include <windows.h>
@@ -38,35 +39,76 @@
 #include <cstring>
 #include <cwchar>
 
-// The directory listing of the native interface, which MinGW's headers lack.
-extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE directory, HANDLE event, PIO_APC_ROUTINE apcRoutine,
-                                               PVOID apcContext, PIO_STATUS_BLOCK io, PVOID entries,
-                                               ULONG length, FILE_INFORMATION_CLASS kind, BOOLEAN singleEntry,
-                                               PUNICODE_STRING mask, BOOLEAN restartScan);
-
 namespace {
 
 // The longest path the system takes in its "\\?\" form, terminator included.
 constexpr std::size_t pathCapacity = 32768;
 
-// Where the records of the two listings differ: the one with file IDs holds
-// the ID before the name, the other the name right after the short name.
-constexpr std::size_t fixedPart = offsetof(FILE_BOTH_DIR_INFORMATION, FileName);
-constexpr std::size_t idAt = offsetof(FILE_ID_BOTH_DIR_INFORMATION, FileId);
-constexpr std::size_t idNameAt = offsetof(FILE_ID_BOTH_DIR_INFORMATION, FileName);
+// The record of the listing with 128-bit file IDs
+// (FILE_ID_EXTD_BOTH_DIR_INFORMATION), which MinGW's headers lack.
+struct IdExtdBothRecord {
+    ULONG NextEntryOffset;
+    ULONG FileIndex;
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    LARGE_INTEGER EndOfFile;
+    LARGE_INTEGER AllocationSize;
+    ULONG FileAttributes;
+    ULONG FileNameLength;
+    ULONG EaSize;
+    ULONG ReparsePointTag;
+    FILE_ID_128 FileId;
+    CCHAR ShortNameLength;
+    WCHAR ShortName[12];
+    WCHAR FileName[1];
+};
+
+// A listing a file system may answer, and where its records hold what the
+// search needs besides the fields before EaSize, which all of them share.
+struct Listing {
+    FILE_INFORMATION_CLASS kind;
+    std::size_t tagAt;    // a reparse point's tag
+    std::size_t idAt;     // the file ID
+    std::size_t idLength; // 16 or 8 bytes; 0 for a listing without IDs
+    std::size_t nameAt;
+};
+
+// With the 128-bit file IDs that ReFS needs, with 64-bit ones, without: a
+// search takes the first the file system answers.
+constexpr Listing listings[] = {
+    {fileIdExtdBothDirectoryInformation, offsetof(IdExtdBothRecord, ReparsePointTag),
+     offsetof(IdExtdBothRecord, FileId), 16, offsetof(IdExtdBothRecord, FileName)},
+    {FileIdBothDirectoryInformation, offsetof(FILE_ID_BOTH_DIR_INFORMATION, EaSize),
+     offsetof(FILE_ID_BOTH_DIR_INFORMATION, FileId), 8, offsetof(FILE_ID_BOTH_DIR_INFORMATION, FileName)},
+    {FileBothDirectoryInformation, offsetof(FILE_BOTH_DIR_INFORMATION, EaSize), 0, 0,
+     offsetof(FILE_BOTH_DIR_INFORMATION, FileName)},
+};
+constexpr std::size_t listingCount = sizeof listings / sizeof listings[0];
+constexpr std::size_t sharedPart = offsetof(FILE_BOTH_DIR_INFORMATION, EaSize);
+
+// The ends of a listing: nothing matched at all, or nothing more.
+constexpr auto noSuchFile = static_cast<NTSTATUS>(0xC000000F);
+constexpr auto noMoreFiles = static_cast<NTSTATUS>(0x80000006);
 
 } // namespace
 
 struct SearchState {
     HANDLE directory;                // the pattern's directory, opened once
     UINT codePage;                   // of patterns and listed names
-    FILE_INFORMATION_CLASS listing;  // with file IDs, unless the file system has none
+    const wchar_t* path;             // the directory's "\\?\" form, closed by '\'
+    std::size_t pathLength;
+    std::size_t listing;             // which of the listings the file system answers
+    bool volumeKnown;                // and the directory's volume, for 128-bit IDs
+    ULONGLONG volume;
     bool atDriveRoot;                // where there is no "." or ".." to deliver
     wchar_t mask[MAX_PATH];          // what the file system matches names against
     std::size_t fetched;             // bytes of entries read into the buffer
     std::size_t next;                // where the next of them lies
-    FILE_BOTH_DIR_INFORMATION found; // the fixed part of the record delivered last
-    LONGLONG foundId;                // its file ID; 0 or -1 when the file system has none
+    FILE_BOTH_DIR_INFORMATION found; // the shared fields of the record delivered last
+    ULONG foundTag;                  // its reparse tag, where it is a reparse point
+    BYTE foundId[16];                // its file ID as listed, zeros where none
     wchar_t foundName[MAX_PATH];     // its exact name, or its start closed by '*'
     bool foundWhole;                 // the exact name fits foundName
     bool foundRemovable;             // and its listed name is whole, so its row names it
@@ -135,38 +177,54 @@ bool systemMakesDosWildcards()
     return dosWildcards;
 }
 
-// Whether a directory listing was refused for its kind, as file systems and
-// servers that keep no file IDs refuse the listing with them.
-bool refusesListing(NTSTATUS status)
+bool isEndOfListing(NTSTATUS status)
 {
-    constexpr auto invalidInfoClass = static_cast<NTSTATUS>(0xC0000003);
-    constexpr auto invalidParameter = static_cast<NTSTATUS>(0xC000000D);
-    constexpr auto notSupported = static_cast<NTSTATUS>(0xC00000BB);
-    return status == invalidInfoClass || status == invalidParameter || status == notSupported;
+    return status == noSuchFile || status == noMoreFiles;
 }
 
-NTSTATUS queryDirectory(SearchState& search, bool first, IO_STATUS_BLOCK& io)
+// Reads the next entries of the directory, the first with the mask from the
+// beginning; the status.
+NTSTATUS queryDirectory(SearchState& search, bool first)
 {
     UNICODE_STRING mask;
     RtlInitUnicodeString(&mask, search.mask);
-    return NtQueryDirectoryFile(search.directory, nullptr, nullptr, nullptr, &io, entries, sizeof entries,
-                                search.listing, FALSE, first ? &mask : nullptr, first ? TRUE : FALSE);
-}
-
-// Reads the next entries of the directory; false at its end or on a failure.
-// The first read of a search hands over the mask and starts at the beginning;
-// where the listing with file IDs is refused, the search lists without them.
-bool fetchEntries(SearchState& search, bool first)
-{
     IO_STATUS_BLOCK io;
-    NTSTATUS status = queryDirectory(search, first, io);
-    if (first && search.listing == FileIdBothDirectoryInformation && refusesListing(status)) {
-        search.listing = FileBothDirectoryInformation;
-        status = queryDirectory(search, first, io);
-    }
+    const NTSTATUS status =
+        ntCalls.queryDirectory(search.directory, nullptr, nullptr, nullptr, &io, entries, sizeof entries,
+                               listings[search.listing].kind, FALSE, first ? &mask : nullptr, first ? TRUE : FALSE);
     search.fetched = status == 0 ? io.Information : 0;
     search.next = 0;
+    return status;
+}
+
+// Whether entries were read; a listing that failed instead of reaching its end
+// is recorded as the search's failure.
+bool fetched(SearchState& search, NTSTATUS status)
+{
+    if (status != 0 && !isEndOfListing(status))
+        recordUnlistable(search.path, search.pathLength, search.codePage, status);
     return search.fetched != 0;
+}
+
+// Reads the first entries by the first listing the file system answers, so
+// that a file system or server without file IDs (SMB1, FAT, WebDAV) lists
+// where Windows' own search lists: any answer but entries or an empty
+// directory moves on to the next listing. With 128-bit IDs the directory's
+// volume is read too, once, for the identity of the files removed.
+bool fetchFirst(SearchState& search)
+{
+    NTSTATUS status;
+    for (search.listing = 0;; ++search.listing) {
+        status = queryDirectory(search, true);
+        if (status == 0 || isEndOfListing(status) || search.listing + 1 == listingCount)
+            break;
+    }
+    FILE_ID_INFO id;
+    IO_STATUS_BLOCK io;
+    search.volumeKnown = listings[search.listing].idLength == 16 && status == 0
+                         && ntCalls.queryInformation(search.directory, &io, &id, sizeof id, fileIdInformation) == 0;
+    search.volume = search.volumeKnown ? id.VolumeSerialNumber : 0;
+    return fetched(search, status);
 }
 
 // Takes the record at the search's position: its fixed part, file ID and exact
@@ -174,14 +232,13 @@ bool fetchEntries(SearchState& search, bool first)
 // by '*', which no name holds; such an entry is never removed.
 void takeRecord(SearchState& search)
 {
+    const Listing& listing = listings[search.listing];
     const BYTE* const record = entries + search.next;
-    std::memcpy(&search.found, record, fixedPart);
-    search.foundId = 0;
-    std::size_t nameAt = fixedPart;
-    if (search.listing == FileIdBothDirectoryInformation) {
-        std::memcpy(&search.foundId, record + idAt, sizeof search.foundId);
-        nameAt = idNameAt;
-    }
+    std::memcpy(&search.found, record, sharedPart);
+    std::memcpy(&search.foundTag, record + listing.tagAt, sizeof search.foundTag);
+    std::memset(search.foundId, 0, sizeof search.foundId);
+    std::memcpy(search.foundId, record + listing.idAt, listing.idLength);
+    const std::size_t nameAt = listing.nameAt;
     std::size_t length = search.found.FileNameLength / sizeof(wchar_t);
     search.foundWhole = length < MAX_PATH;
     if (!search.foundWhole)
@@ -203,7 +260,7 @@ bool isDotEntry(const wchar_t* name)
 bool takeNextEntry(SearchState& search)
 {
     do {
-        if (search.next >= search.fetched && !fetchEntries(search, false))
+        if (search.next >= search.fetched && !fetched(search, queryDirectory(search, false)))
             return false;
         takeRecord(search);
     } while (search.atDriveRoot && isDotEntry(search.foundName));
@@ -363,21 +420,40 @@ void deliverFound(SearchState& search, FindEntry& entry)
     std::strcpy(search.listedName, entry.name);
 }
 
+// Whether the listing gave the entry delivered last a file ID: all zeros is
+// none, and all ones is the file systems' own "no ID".
 bool hasFileId(const SearchState& search)
 {
-    return search.foundId != 0 && search.foundId != -1;
+    const std::size_t length = listings[search.listing].idLength;
+    bool zeros = true;
+    bool ones = true;
+    for (std::size_t i = 0; i < length; ++i) {
+        zeros = zeros && search.foundId[i] == 0;
+        ones = ones && search.foundId[i] == 0xFF;
+    }
+    return length != 0 && !zeros && !ones;
 }
 
 // Whether the file opened for removal is the entry the search delivered: the
-// same file ID, or, where the file system reports none, the same times and size.
+// same file ID (with 128 bits, on the same volume), or, where the file system
+// lists none, the same times and size. An ID that cannot be read is no match.
 bool isFoundFile(const SearchState& search, HANDLE file)
 {
-    if (hasFileId(search))
-        return fileIdOf(file) == search.foundId;
     IO_STATUS_BLOCK io;
+    if (hasFileId(search) && listings[search.listing].idLength == 16) {
+        FILE_ID_INFO id;
+        return ntCalls.queryInformation(file, &io, &id, sizeof id, fileIdInformation) == 0 && search.volumeKnown
+               && id.VolumeSerialNumber == search.volume
+               && std::memcmp(id.FileId.Identifier, search.foundId, sizeof search.foundId) == 0;
+    }
+    if (hasFileId(search)) {
+        FILE_INTERNAL_INFORMATION internal;
+        return ntCalls.queryInformation(file, &io, &internal, sizeof internal, FileInternalInformation) == 0
+               && std::memcmp(&internal.IndexNumber, search.foundId, sizeof internal.IndexNumber) == 0;
+    }
     FILE_NETWORK_OPEN_INFORMATION opened;
     const FILE_BOTH_DIR_INFORMATION& found = search.found;
-    return NtQueryInformationFile(file, &io, &opened, sizeof opened, FileNetworkOpenInformation) == 0
+    return ntCalls.queryInformation(file, &io, &opened, sizeof opened, FileNetworkOpenInformation) == 0
            && opened.CreationTime.QuadPart == found.CreationTime.QuadPart
            && opened.LastWriteTime.QuadPart == found.LastWriteTime.QuadPart
            && opened.EndOfFile.QuadPart == found.EndOfFile.QuadPart;
@@ -390,13 +466,11 @@ bool isFoundFile(const SearchState& search, HANDLE file)
 // is opened itself, never what it leads to; any other reparse point (a
 // deduplicated file, a cloud placeholder) through its filter, which removes it
 // as the system's deletion would, but only where a file ID then proves that
-// the file opened is the one listed. The record holds a reparse point's tag
-// where it holds the size of extended attributes for any other entry.
+// the file opened is the one listed.
 bool openFound(const SearchState& search, HANDLE& file)
 {
-    const FILE_BOTH_DIR_INFORMATION& found = search.found;
-    const bool filtered = hasFileId(search) && (found.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                          && !IsReparseTagNameSurrogate(found.EaSize);
+    const bool filtered = hasFileId(search) && (search.found.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                          && !IsReparseTagNameSurrogate(search.foundTag);
     const ACCESS_MASK access = DELETE | (hasFileId(search) ? 0 : FILE_READ_ATTRIBUTES);
     const ULONG options = FILE_NON_DIRECTORY_FILE | (filtered ? 0 : FILE_OPEN_REPARSE_POINT);
     return openRelative(search.directory, search.foundName, std::wcslen(search.foundName), true, access, options,
@@ -410,7 +484,7 @@ bool markForDeletion(HANDLE file)
 {
     FILE_DISPOSITION_INFORMATION disposition{TRUE};
     IO_STATUS_BLOCK io;
-    return NtSetInformationFile(file, &io, &disposition, sizeof disposition, FileDispositionInformation) == 0;
+    return ntCalls.setInformation(file, &io, &disposition, sizeof disposition, FileDispositionInformation) == 0;
 }
 
 bool endsInDot(const wchar_t* text)
@@ -425,13 +499,14 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
 {
     // The pattern becomes UTF-16 as the ANSI search would convert it, so that
     // the system matches exactly what it would have matched.
-    forgetRefusedStep();
+    forgetLastSearch();
     SearchState& search = theSearch;
     search.codePage = fileNameCodePage();
     wchar_t widePattern[MAX_PATH];
     if (MultiByteToWideChar(search.codePage, 0, pattern, -1, widePattern, MAX_PATH) == 0)
         return nullptr;
     static wchar_t path[pathCapacity];
+    search.path = path;
     const std::size_t directoryLength = searchedDirectory(widePattern, path);
     const wchar_t* const name = path + directoryLength;
     if (directoryLength == 0 || *name == L'\0' || std::wcslen(name) >= MAX_PATH)
@@ -441,13 +516,13 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
     else
         std::wcscpy(search.mask, name);
     path[directoryLength] = L'\0';
+    search.pathLength = directoryLength;
     search.directory = openSearchedDirectory(path, directoryLength, search.codePage);
     if (search.directory == nullptr)
         return nullptr;
-    search.listing = FileIdBothDirectoryInformation;
     search.atDriveRoot = isDriveRoot(path, directoryLength);
-    if (!fetchEntries(search, true) || !takeNextEntry(search)) {
-        NtClose(search.directory);
+    if (!fetchFirst(search) || !takeNextEntry(search)) {
+        ntCalls.close(search.directory);
         return nullptr;
     }
     deliverFound(search, entry);
@@ -466,7 +541,7 @@ int findNext(SearchHandle search, FindEntry& entry)
 
 void closeSearch(SearchHandle search)
 {
-    NtClose(search->directory);
+    ntCalls.close(search->directory);
     search->directory = nullptr;
     search->foundRemovable = false;
 }
@@ -480,7 +555,7 @@ int removeFile(SearchHandle search, const char* path)
     if (!search->foundRemovable || !pathEndsInName(path, search->listedName) || !openFound(*search, file))
         return -1;
     const bool removed = isFoundFile(*search, file) && markForDeletion(file);
-    NtClose(file);
+    ntCalls.close(file);
     return removed ? 0 : -1;
 }
 

@@ -30,10 +30,6 @@ std::size_t searchedDirectory(const wchar_t* pattern, wchar_t* path);
 // pattern ended in the dot the system dropped from name.
 void fileSystemMask(const wchar_t* name, bool patternEndsInDot, wchar_t* mask);
 
-// Whether a step from a folder owned by from into something owned by to may be
-// taken; nullptr stands for an owner that could not be read.
-bool transitionAllowed(PSID from, PSID to);
-
 // Whether the step from a link with the owner and ACL in link into a folder
 // owned by targetOwner (nullptr: not read) may be taken, judged by everyone who
 // could have laid or changed the link.

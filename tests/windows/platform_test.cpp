@@ -2,6 +2,7 @@
 
 #include "harness.h"
 #include "platform/file_search.h"
+#include "platform/link_authors_win32.h"
 #include "platform/test_hooks_win32.h"
 
 #include <sddl.h>
