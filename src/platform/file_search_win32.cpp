@@ -435,18 +435,19 @@ bool hasFileId(const SearchState& search)
 }
 
 // Whether the file opened for removal is the entry the search delivered: the
-// same file ID (with 128 bits, on the same volume), or, where the file system
-// lists none, the same times and size. An ID that cannot be read is no match.
-bool isFoundFile(const SearchState& search, HANDLE file)
+// same file ID (with 128 bits, on the same volume), or, where the listing gave
+// it none (withId false), the same times and size. An ID that cannot be read
+// is no match.
+bool isFoundFile(const SearchState& search, bool withId, HANDLE file)
 {
     IO_STATUS_BLOCK io;
-    if (hasFileId(search) && listings[search.listing].idLength == 16) {
+    if (withId && listings[search.listing].idLength == 16) {
         FILE_ID_INFO id;
         return ntCalls.queryInformation(file, &io, &id, sizeof id, fileIdInformation) == 0 && search.volumeKnown
                && id.VolumeSerialNumber == search.volume
                && std::memcmp(id.FileId.Identifier, search.foundId, sizeof search.foundId) == 0;
     }
-    if (hasFileId(search)) {
+    if (withId) {
         FILE_INTERNAL_INFORMATION internal;
         return ntCalls.queryInformation(file, &io, &internal, sizeof internal, FileInternalInformation) == 0
                && std::memcmp(&internal.IndexNumber, search.foundId, sizeof internal.IndexNumber) == 0;
@@ -462,16 +463,16 @@ bool isFoundFile(const SearchState& search, HANDLE file)
 // Opens the entry delivered last in the search's directory by its exact name,
 // and never a directory, asking what the system's own deletion asks: DELETE,
 // which a folder may grant on a file whose own ACL grants nothing, and the
-// right to read the times only where there is no file ID to compare. A link
-// is opened itself, never what it leads to; any other reparse point (a
+// right to read the times only where there is no file ID (withId) to compare.
+// A link is opened itself, never what it leads to; any other reparse point (a
 // deduplicated file, a cloud placeholder) through its filter, which removes it
 // as the system's deletion would, but only where a file ID then proves that
 // the file opened is the one listed.
-bool openFound(const SearchState& search, HANDLE& file)
+bool openFound(const SearchState& search, bool withId, HANDLE& file)
 {
-    const bool filtered = hasFileId(search) && (search.found.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    const bool filtered = withId && (search.found.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
                           && !IsReparseTagNameSurrogate(search.foundTag);
-    const ACCESS_MASK access = DELETE | (hasFileId(search) ? 0 : FILE_READ_ATTRIBUTES);
+    const ACCESS_MASK access = DELETE | (withId ? 0 : FILE_READ_ATTRIBUTES);
     const ULONG options = FILE_NON_DIRECTORY_FILE | (filtered ? 0 : FILE_OPEN_REPARSE_POINT);
     return openRelative(search.directory, search.foundName, std::wcslen(search.foundName), true, access, options,
                         file)
@@ -552,9 +553,10 @@ void closeSearch(SearchHandle search)
 int removeFile(SearchHandle search, const char* path)
 {
     HANDLE file;
-    if (!search->foundRemovable || !pathEndsInName(path, search->listedName) || !openFound(*search, file))
+    const bool withId = hasFileId(*search);
+    if (!search->foundRemovable || !pathEndsInName(path, search->listedName) || !openFound(*search, withId, file))
         return -1;
-    const bool removed = isFoundFile(*search, file) && markForDeletion(file);
+    const bool removed = isFoundFile(*search, withId, file) && markForDeletion(file);
     ntCalls.close(file);
     return removed ? 0 : -1;
 }

@@ -636,8 +636,13 @@ NTSTATUS openRelative(HANDLE from, const wchar_t* name, std::size_t length, bool
     text.Length = static_cast<USHORT>(length * sizeof(wchar_t));
     text.MaximumLength = text.Length;
     text.Buffer = const_cast<wchar_t*>(name);
+    // A server that a pattern on a share names may learn who opens it but never
+    // act as SYSTEM. That does not keep a sign-in from being relayed, which is
+    // why no link may lead to another machine at all.
+    SECURITY_QUALITY_OF_SERVICE quality{sizeof quality, SecurityIdentification, SECURITY_STATIC_TRACKING, FALSE};
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &text, exactCase ? 0 : OBJ_CASE_INSENSITIVE, from, nullptr);
+    attributes.SecurityQualityOfService = &quality;
     // Synchronous calls need a handle that may be waited on; one opened for
     // DELETE alone, as a removal is, serves the calls that do no waiting.
     if (access & SYNCHRONIZE)
