@@ -21,53 +21,42 @@ bool failsToOpen(const char* name)
     return failing != nullptr && std::strcmp(name, failing) == 0;
 }
 
-template <typename Entry>
-Entry* readOrFail(Entry* (*next)(DIR*), DIR* directory)
+int failedWithEio()
 {
-    static long delivered = 0;
-    const char* after = std::getenv("FEGAUS_TEST_EIO_AFTER");
-    if (after != nullptr && delivered == std::strtol(after, nullptr, 10)) {
-        errno = EIO;
-        return nullptr;
-    }
-    Entry* entry = next(directory);
-    if (entry != nullptr && std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-        ++delivered;
-    return entry;
+    errno = EIO;
+    return -1;
 }
 
 } // namespace
 
 extern "C" int openat(int directory, const char* name, int flags, ...)
 {
-    using Openat = int (*)(int, const char*, int, ...);
-    static const auto next = reinterpret_cast<Openat>(dlsym(RTLD_NEXT, "openat"));
+    static const auto next = reinterpret_cast<int (*)(int, const char*, int, ...)>(dlsym(RTLD_NEXT, "openat"));
     va_list rest;
     va_start(rest, flags);
     const auto mode = static_cast<mode_t>(va_arg(rest, int));
     va_end(rest);
-    if (failsToOpen(name)) {
-        errno = EIO;
-        return -1;
-    }
-    return next(directory, name, flags, mode);
-}
-
-extern "C" dirent* readdir(DIR* directory)
-{
-    using Readdir = dirent* (*)(DIR*);
-    static const auto next = reinterpret_cast<Readdir>(dlsym(RTLD_NEXT, "readdir"));
-    return readOrFail(next, directory);
+    return failsToOpen(name) ? failedWithEio() : next(directory, name, flags, mode);
 }
 
 // What a checked build calls where the flags are not known at compile time.
 extern "C" int __openat_2(int directory, const char* name, int flags)
 {
-    using Openat2 = int (*)(int, const char*, int);
-    static const auto next = reinterpret_cast<Openat2>(dlsym(RTLD_NEXT, "__openat_2"));
-    if (failsToOpen(name)) {
+    static const auto next = reinterpret_cast<int (*)(int, const char*, int)>(dlsym(RTLD_NEXT, "__openat_2"));
+    return failsToOpen(name) ? failedWithEio() : next(directory, name, flags);
+}
+
+extern "C" dirent* readdir(DIR* directory)
+{
+    static const auto next = reinterpret_cast<dirent* (*)(DIR*)>(dlsym(RTLD_NEXT, "readdir"));
+    static long delivered = 0;
+    const char* after = std::getenv("FEGAUS_TEST_EIO_AFTER");
+    if (after != nullptr && delivered == std::strtol(after, nullptr, 10)) {
         errno = EIO;
-        return -1;
+        return nullptr;
     }
-    return next(directory, name, flags);
+    dirent* entry = next(directory);
+    if (entry != nullptr && std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+        ++delivered;
+    return entry;
 }

@@ -2,37 +2,15 @@
 // pattern numbers.
 
 #include "app/run_settings.h"
+#include "captured_output.h"
 #include "harness.h"
 #include "sweep/reports.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <functional>
 #include <string>
 
 namespace {
-
-// What print writes to standard output.
-std::string captured(const std::function<void()>& print)
-{
-    std::fflush(stdout);
-    std::FILE* file = std::tmpfile();
-    const int saved = dup(STDOUT_FILENO);
-    dup2(fileno(file), STDOUT_FILENO);
-    print();
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    std::string out;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;)
-        out += static_cast<char>(c);
-    std::fclose(file);
-    return out;
-}
 
 struct CountCase {
     int count;

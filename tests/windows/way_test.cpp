@@ -5,13 +5,12 @@
 // follow a link is seen. Every row sweeps one pattern under -Q through the
 // tool's own code and names the folder listed and the report.
 
+#include "../captured_output.h"
 #include "app/run_settings.h"
 #include "harness.h"
 #include "platform/nt_calls_win32.h"
 #include "sweep/sweep.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <sddl.h>
 #include <windows.h>
 #include <winioctl.h>
@@ -23,7 +22,6 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -68,16 +66,11 @@ const Item common[] = {
     {L"C:\\Users\\bob", bobs}, {L"C:\\Users\\bob\\logs", bobs}, {L"C:\\Logs"}, {L"D:"}, {L"E:\\Logs"},
     {L"E:\\Data", dataVolume}, {L"Volume{01234567-89ab-cdef-0123-456789abcdef}\\Logs"}};
 
-void PrintTo(const WayCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 // The namespace by path, and what the tool did to it.
 struct Model {
     const WayCase* row;
     std::map<std::wstring, Item> nodes;
-    std::vector<std::pair<HANDLE, std::wstring>> handles;
+    std::map<HANDLE, std::wstring> handles;
     std::vector<std::wstring> opened;
     bool followed; // an open let the system follow a link
     bool remote;   // a name on another machine was opened
@@ -86,16 +79,9 @@ struct Model {
 };
 Model model;
 
-std::wstring& held(HANDLE handle)
-{
-    return std::find_if(model.handles.begin(), model.handles.end(), [&](const auto& open) {
-        return open.first == handle;
-    })->second;
-}
-
 const Item& itemOf(HANDLE handle)
 {
-    return model.nodes[held(handle)];
+    return model.nodes[model.handles[handle]];
 }
 
 bool isLink(const Item& item)
@@ -133,7 +119,7 @@ NTSTATUS NTAPI modelOpen(PHANDLE handle, ACCESS_MASK, POBJECT_ATTRIBUTES attribu
                          ULONG options)
 {
     std::wstring name(attributes->ObjectName->Buffer, attributes->ObjectName->Length / sizeof(wchar_t));
-    std::wstring path = attributes->RootDirectory != nullptr ? held(attributes->RootDirectory) : L"";
+    std::wstring path = attributes->RootDirectory != nullptr ? model.handles[attributes->RootDirectory] : L"";
     if (attributes->RootDirectory == nullptr) {
         model.remote |= name.rfind(L"\\??\\UNC\\", 0) == 0;
         name = name.substr(4);
@@ -153,7 +139,7 @@ NTSTATUS NTAPI modelOpen(PHANDLE handle, ACCESS_MASK, POBJECT_ATTRIBUTES attribu
         return model.nodes[path].openStatus;
     static std::uintptr_t serial = 0x1000;
     *handle = reinterpret_cast<HANDLE>(serial += 4);
-    model.handles.emplace_back(*handle, path);
+    model.handles[*handle] = path;
     changeOn(path, false);
     return 0;
 }
@@ -203,7 +189,7 @@ NTSTATUS NTAPI modelControl(HANDLE handle, HANDLE, PIO_APC_ROUTINE, PVOID, PIO_S
     std::memcpy(bytes + names, target.data(), substitute);
     std::memcpy(bytes + names + substitute, item.print, print);
     io->Information = names + substitute + print;
-    changeOn(held(handle), true);
+    changeOn(model.handles[handle], true);
     return 0;
 }
 
@@ -211,14 +197,14 @@ NTSTATUS NTAPI modelControl(HANDLE handle, HANDLE, PIO_APC_ROUTINE, PVOID, PIO_S
 NTSTATUS NTAPI modelQueryDirectory(HANDLE handle, HANDLE, PIO_APC_ROUTINE, PVOID, PIO_STATUS_BLOCK, PVOID, ULONG,
                                    FILE_INFORMATION_CLASS, BOOLEAN, PUNICODE_STRING, BOOLEAN)
 {
-    model.listed = held(handle);
+    model.listed = model.handles[handle];
     const NTSTATUS status = itemOf(handle).listStatus;
     return status != 0 ? status : static_cast<NTSTATUS>(0xC000000F); // no such file
 }
 
 NTSTATUS NTAPI modelClose(HANDLE handle)
 {
-    std::erase_if(model.handles, [&](const auto& open) { return open.first == handle; });
+    model.handles.erase(handle);
     return 0;
 }
 
@@ -226,21 +212,8 @@ NTSTATUS NTAPI modelClose(HANDLE handle)
 std::string quietSweep(const char* pattern)
 {
     runSettings.quiet = true;
-    std::fflush(stdout);
-    std::FILE* file = std::tmpfile();
-    const int saved = _dup(1);
-    _dup2(_fileno(file), 1);
-    _setmode(1, _O_TEXT);
-    sweepPattern(pattern, 31);
-    std::fflush(stdout);
-    _dup2(saved, 1);
-    _close(saved);
+    const std::string out = captured([pattern] { sweepPattern(pattern, 31); });
     runSettings.quiet = false;
-    std::string out;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;)
-        out += static_cast<char>(c);
-    std::fclose(file);
     return out;
 }
 
