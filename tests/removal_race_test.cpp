@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -87,6 +88,20 @@ TEST_P(Race, ANameOtherThanTheDeliveredOneStays)
     EXPECT_EQ(removeFile(search.handle, (dir / "y.old").c_str()), -1);
     EXPECT_TRUE(exists(dir / "pipe.log"));
     EXPECT_TRUE(exists(dir / "y.old"));
+    EXPECT_TRUE(exists(dir / "x.log"));
+}
+
+// Once the search has reported its end, or is closed, nothing is removed: not
+// even the entry delivered last, through a directory the search no longer holds.
+TEST_P(Race, NothingGoesAfterTheEndOrTheClose)
+{
+    makeFile(dir / "x.log", 40);
+    find(dir.path());
+    EXPECT_NE(findNext(search.handle, entry), 0);
+    EXPECT_EQ(removeFile(search.handle, (dir / "x.log").c_str()), -1);
+    const SearchHandle closed = std::exchange(search.handle, nullptr);
+    closeSearch(closed);
+    EXPECT_EQ(removeFile(closed, (dir / "x.log").c_str()), -1);
     EXPECT_TRUE(exists(dir / "x.log"));
 }
 

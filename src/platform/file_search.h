@@ -1,6 +1,28 @@
-// The tool's window on the platform: a wildcard search over one directory, the
-// removal of a file the search found, the clock, local calendar time, the
-// console and the raw command line. One implementation file per platform.
+// The tool's whole window on the platform: a wildcard search over one
+// directory, the removal of a file the search found, the clock, local calendar
+// time, the console, the shown forms of texts and the raw command line. The
+// build picks one set of files per platform; each function lives here:
+//
+//   function                        POSIX                     Windows
+//   findFirst findNext closeSearch  file_search_posix.cpp     file_search_win32.cpp
+//   removeFile directoryPartLength  file_search_posix.cpp     file_search_win32.cpp
+//   refusedStep searchFailure       safe_way_posix.cpp        safe_way_win32.cpp
+//   now localDateTime               local_time_posix.cpp      local_time_win32.cpp
+//   openConsole consoleTakesUtf8    console_posix.cpp         console_win32.cpp
+//   writeOut                        console_posix.cpp         console_win32.cpp
+//   shownPattern shownName          console_posix.cpp         file_search_win32.cpp
+//   rawCommandLine                  command_line_posix.cpp    command_line_win32.cpp
+//
+// The shown forms live with the Windows search because a console is given the
+// exact UTF-16 name only the search holds; on POSIX systems the listed name is
+// the name, and only the terminal decides how it is shown.
+//
+// Where the platforms differ on purpose, in one line each:
+// - the walked directory: POSIX walks a directory part once per run and later
+//   patterns with the same part, byte for byte, reuse it; Windows walks anew for
+//   every pattern.
+// - a name outside the code page: Windows lists a look-alike and removes by the
+//   exact name it holds; POSIX names are bytes, listed as they are.
 #pragma once
 
 #include <cstddef>
@@ -87,13 +109,15 @@ struct SearchFailure {
 // Fills entry with the next match and gives 0, or non-zero at the end.
 [[nodiscard]] int findNext(SearchHandle search, FindEntry& entry);
 
-// Ends a search and releases what it holds.
+// Ends a search and releases what it holds; the handle then only serves a
+// removeFile that refuses.
 void closeSearch(SearchHandle search);
 
 // Removes the entry the running search delivered last, which path names (its
 // directory part aside): 0 when it is gone, -1 when the platform refused
 // (read-only, in use, gone, no right) and also when path ends in any other name,
-// since only the entry just judged may be removed. Where the platform allows, the
+// since only the entry just judged may be removed, and once findNext has
+// reported the end or the search is closed, when there is no such entry. Where the platform allows, the
 // file is removed relative to the directory the search holds open, so that no path
 // is resolved again after the search found it. Where a listed name may stand for
 // another file (a code page's look-alikes), the entry is removed by the exact name

@@ -350,9 +350,10 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
 
 int findNext(SearchHandle search, FindEntry& entry)
 {
-    if (search->directory == nullptr)
-        return 1;
-    return nextMatch(*search, entry) ? 0 : 1;
+    if (search->directory != nullptr && nextMatch(*search, entry))
+        return 0;
+    search->currentName[0] = '\0'; // nothing is delivered once the end is reported
+    return 1;
 }
 
 // Lowers the bounds of a batch for the searches that follow (tests only): the
@@ -368,10 +369,14 @@ void setSearchBatchLimits(int entries, int nameBytes)
 
 void closeSearch(SearchHandle search)
 {
-    // The walk's own descriptor stays with the walk.
+    // The walk's own descriptor stays with the walk. Neither the name nor the
+    // descriptor number outlives the search: a number closed here may name
+    // another directory by the time of a later call.
     if (search->directory != nullptr)
         closedir(search->directory);
     search->directory = nullptr;
+    search->directoryFd = -1;
+    search->currentName[0] = '\0';
 }
 
 int removeFile(SearchHandle search, const char* path)
