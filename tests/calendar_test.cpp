@@ -104,12 +104,21 @@ TEST_F(Calendar, DaysOfTheClockChangesKeepTheirDates)
         EXPECT_TRUE(has(out, std::string("TST ") + row + "\n")) << row << '\n' << out;
 }
 
+// Under another zone both today and every file's date move with it: the file
+// written just after midnight in summer time is a day earlier, and older, in UTC.
 TEST_F(Calendar, TodayAndFileDatesFollowTheSameZone)
 {
-    file("a.log", 1773529140); // 2026-03-14 22:59 UTC, 23:59 CET
-    const RunResult utc = runFegaus({"2026-03-15 00:30:00", FEGAUS_EXE, "-T", "-L=1", "*.log"},
-                                    {.cwd = dir.path(), .env = {"TZ=UTC0"}, .launcher = "/usr/bin/faketime"});
-    EXPECT_TRUE(has(utc.out, "TST 14.03.2026 22:59      1          1 a.log\n")) << utc.out;
+    file("a.log", 1773529140);      // 2026-03-14 22:59 UTC, 23:59 CET
+    file("summer.log", 1783809000); // 2026-07-11 22:30 UTC, 00:30 CEST
+    const auto inUtc = [this](const char* now) {
+        return runFegaus({now, FEGAUS_EXE, "-T", "-L=1", "*.log"},
+                         {.cwd = dir.path(), .env = {"TZ=UTC0"}, .launcher = "/usr/bin/faketime"})
+            .out;
+    };
+    const std::string march = inUtc("2026-03-15 00:30:00");
+    EXPECT_TRUE(has(march, "TST 14.03.2026 22:59      1          1 a.log\n")) << march;
+    const std::string august = inUtc("2026-08-11 12:00:00");
+    EXPECT_TRUE(has(august, "TST 11.07.2026 22:30     31          1 summer.log\n")) << august;
 }
 
 TEST_F(Calendar, DatesBeyond2038)

@@ -86,6 +86,20 @@ TEST_F(Run, SummaryOfTwoPatternsThatFindNothing)
                               + patternHeader(dir / "y*.log") + nothingFound() + summary(2, 0, 0, 0, 31));
 }
 
+// A later pattern takes the directory walked for an earlier one only when its
+// directory part is the same, byte for byte, not merely as long.
+TEST_F(Run, EachPatternSweepsItsOwnDirectory)
+{
+    for (const char* sub : {"a1", "a2"}) {
+        mkdir((dir / sub).c_str(), 0755);
+        makeFile(dir / (std::string(sub) + "/old.log"), 40, 1);
+    }
+    EXPECT_EQ(run({"a1/*.log", "a2/*.log"}).out,
+              banner() + headline(31) + patternHeader("a1/*.log") + listingHeader() + noonRow("DEL", 40, 1, "old.log")
+                  + countLines(1, 1, 0, 31) + patternHeader("a2/*.log") + listingHeader()
+                  + noonRow("DEL", 40, 1, "old.log") + countLines(1, 1, 0, 31) + summary(2, 2, 2, 0, 31));
+}
+
 TEST_F(Run, ZeroLimitBecomesAPatternAndTheDefaultApplies)
 {
     makeFile(dir / "a.log", 31, 7);
@@ -228,19 +242,6 @@ TEST_F(Run, FilesWithoutADateOrFromTheFutureAreNeverSelected)
     EXPECT_TRUE(exists(dir / "future.log"));
 }
 
-TEST_F(Run, PatternsTooLongForTheBufferAreRefusedWhole)
-{
-    const std::string fits = "./" + std::string(192, 'x') + "*.log"; // 199 characters
-    const std::string tooLong = std::string(195, 'y') + "*.log";     // 200 characters
-    const std::string refused = refusal(std::string(60, 'y'));
-    makeFile(dir / "x.log", 50, 1);
-    EXPECT_EQ(run({"-T", fits, tooLong}).out,
-              banner() + testRunLine() + headline(31) + patternHeader(fits) + nothingFound() + refused);
-    EXPECT_EQ(run({"-Q", tooLong + "/../*"}).out, refused); // even in quiet mode
-    EXPECT_EQ(run({"-T", "-F=" + tooLong}).out, banner() + testRunLine() + headline(31) + refused);
-    EXPECT_TRUE(exists(dir / "x.log"));
-}
-
 // The refused pattern's start is shown whole characters only: a UTF-8 letter is
 // never split. Bytes that are not UTF-8 are shown as they are, 60 of them.
 TEST_F(Run, TheRefusalShowsTheStartOfThePatternWithoutSplittingACharacter)
@@ -253,22 +254,6 @@ TEST_F(Run, TheRefusalShowsTheStartOfThePatternWithoutSplittingACharacter)
     EXPECT_EQ(run({"-Q", latin1}).out, refusal(latin1.substr(0, 60)));
     const std::string stray = std::string(58, 'y') + std::string(150, '\x80'); // no character to keep whole
     EXPECT_EQ(run({"-Q", stray}).out, refusal(stray.substr(0, 60)));
-}
-
-// A file written late on a winter evening keeps its own date however the run is
-// judged: its UTC offset is the one of its own date, not of today.
-TEST_F(Run, LocalDatesUseTheOffsetOfTheFilesOwnDate)
-{
-    makeFile(dir / "winter.log", 0, 1);
-    makeFile(dir / "summer.log", 0, 1);
-    setWriteTime(dir / "winter.log", 1768084200);  // 2026-01-10 22:30 UTC, 23:30 CET
-    setWriteTime(dir / "summer.log", 1783809000);  // 2026-07-11 22:30 UTC, 00:30 CEST
-    const std::string out = run({"-T", "-L=1", "*.log"}).out;
-    EXPECT_NE(out.find("TST 10.01.2026 23:30"), std::string::npos) << out;
-    EXPECT_NE(out.find("TST 12.07.2026 00:30"), std::string::npos) << out;
-    const std::string utc = runFegaus({"-T", "-L=1", "*.log"}, {.cwd = dir.path(), .env = {"TZ=UTC0"}}).out;
-    EXPECT_NE(utc.find("TST 10.01.2026 22:30"), std::string::npos) << utc;
-    EXPECT_NE(utc.find("TST 11.07.2026 22:30"), std::string::npos) << utc;
 }
 
 // Rows that share their date, time and age are alike only up to the size column;
