@@ -10,27 +10,44 @@
 
 #include "platform/file_search.h"
 
-#include <langinfo.h>
+#include <strings.h>
 #include <unistd.h>
 
-#include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
-// Whether the user's locale writes its characters in UTF-8. The locale is
-// consulted only here: the tool itself runs in the C locale throughout, so that
+// The name of the locale that sets the character set: the first of LC_ALL,
+// LC_CTYPE and LANG that is set and not empty; "" for none.
+const char* characterSetLocale()
+{
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* name = std::getenv(variable);
+        if (name != nullptr && *name != '\0')
+            return name;
+    }
+    return "";
+}
+
+// Whether the user's locale writes its characters in UTF-8, by its name alone:
+// its codeset, after the '.' and before any '@', is "UTF-8" or "utf8" in any
+// case. The locale itself is never loaded. A name given over ssh from another
+// machine ("de_DE.UTF-8" where only C.UTF-8 is installed) still means a UTF-8
+// terminal, and the tool itself runs in the C locale throughout, so that
 // nothing else it does (the option scan's upper case above all) depends on it.
 bool localeSpeaksUtf8()
 {
-    if (std::setlocale(LC_CTYPE, "") == nullptr)
+    const char* dot = std::strchr(characterSetLocale(), '.');
+    if (dot == nullptr)
         return false;
-    const char* codeset = nl_langinfo(CODESET);
-    const bool utf8 = codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
-    std::setlocale(LC_CTYPE, "C");
-    return utf8;
+    const char* codeset = dot + 1;
+    const std::size_t length = std::strcspn(codeset, "@");
+    return (length == 5 && strncasecmp(codeset, "UTF-8", 5) == 0)
+           || (length == 4 && strncasecmp(codeset, "UTF8", 4) == 0);
 }
 
 // Whether the program's texts go out in UTF-8, and whether standard output is a
