@@ -4,6 +4,7 @@
 // and a young namesake, wherever the look-alike form points, must stay.
 
 #include "harness.h"
+#include "../repeated.h"
 #include "platform/file_search.h"
 #include "platform/test_hooks_win32.h"
 
@@ -175,22 +176,6 @@ struct ListedNameCase {
 void PrintTo(const ListedNameCase& c, std::ostream* out)
 {
     *out << c.name;
-}
-
-std::wstring repeated(const wchar_t* text, int times)
-{
-    std::wstring result;
-    for (int i = 0; i < times; ++i)
-        result += text;
-    return result;
-}
-
-std::string repeated(const char* text, int times)
-{
-    std::string result;
-    for (int i = 0; i < times; ++i)
-        result += text;
-    return result;
 }
 
 class ListedName : public testing::TestWithParam<ListedNameCase> {};
