@@ -50,8 +50,13 @@ std::string dateText(std::int64_t day);
 // Seconds since 1970 (UTC) of local noon daysAgo days back in the test zone.
 std::int64_t noonDaysAgo(int daysAgo);
 
-// Creates a file of the given size, last written (and created) at the given time.
-void makeFile(const std::string& path, std::int64_t writeTime, std::uint64_t size = 0);
+// Creates a file of the given size last written at local noon daysAgo days back,
+// as the Linux harness does: a case copied from there makes the same file.
+void makeFile(const std::string& path, int daysAgo, long long size = 0);
+
+// Creates a file of the given size, last written (and created) at writeTime, in
+// seconds since 1970.
+void makeFileWrittenAt(const std::string& path, std::int64_t writeTime, std::uint64_t size = 0);
 
 // Marks a file read-only.
 void makeReadOnly(const std::string& path);

@@ -260,9 +260,9 @@ INSTANTIATE_TEST_SUITE_P(Patterns, RemovalDirectory, testing::Values(
 TEST(Removal, OnlyTheEntryJustDelivered)
 {
     TempDir dir;
-    makeFile(dir / "a.log", 1'600'000'000);
-    makeFile(dir / "b.log", 1'600'000'000);
-    makeFile(dir / "xa.log", 1'600'000'000);
+    makeFileWrittenAt(dir / "a.log", 1'600'000'000);
+    makeFileWrittenAt(dir / "b.log", 1'600'000'000);
+    makeFileWrittenAt(dir / "xa.log", 1'600'000'000);
     FindEntry entry;
     const SearchHandle search = findFirst((dir / "a.log").c_str(), entry);
     ASSERT_NE(search, nullptr);
@@ -287,21 +287,21 @@ TEST(Removal, StaysInTheDirectorySearchedAndWithTheFileJudged)
     TempDir root;
     const std::string swept = root / "swept";
     ASSERT_TRUE(CreateDirectoryA(swept.c_str(), nullptr));
-    makeFile(swept + "\\a.log", 1'600'000'000);
-    makeFile(swept + "\\b.log", 1'600'000'000);
+    makeFileWrittenAt(swept + "\\a.log", 1'600'000'000);
+    makeFileWrittenAt(swept + "\\b.log", 1'600'000'000);
     FindEntry entry;
     const SearchHandle search = findFirst((swept + "\\*.log").c_str(), entry);
     ASSERT_NE(search, nullptr);
     const std::string first = entry.name;
     ASSERT_TRUE(MoveFileA(swept.c_str(), (root / "away").c_str()));
     ASSERT_TRUE(CreateDirectoryA(swept.c_str(), nullptr));
-    makeFile(swept + "\\" + first, 1'700'000'000);
+    makeFileWrittenAt(swept + "\\" + first, 1'700'000'000);
     EXPECT_EQ(removeFile(search, (swept + "\\" + first).c_str()), 0);
 
     ASSERT_EQ(findNext(search, entry), 0);
     const std::string second = entry.name;
     ASSERT_TRUE(MoveFileA((root / "away\\" + second).c_str(), (root / "judged.log").c_str()));
-    makeFile(root / "away\\" + second, 1'700'000'000);
+    makeFileWrittenAt(root / "away\\" + second, 1'700'000'000);
     EXPECT_EQ(removeFile(search, (swept + "\\" + second).c_str()), -1);
     closeSearch(search);
     EXPECT_TRUE(exists(swept + "\\" + first));
