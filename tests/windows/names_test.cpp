@@ -256,7 +256,7 @@ INSTANTIATE_TEST_SUITE_P(Patterns, RemovalDirectory, testing::Values(
     [](const testing::TestParamInfo<RemovalDirectoryCase>& test) { return test.param.name; });
 
 // The removal takes the entry the search delivered last, and only when the path
-// given names it: never another file, never after the search ended.
+// given names it: never another file, never after the search ended or was closed.
 TEST(Removal, OnlyTheEntryJustDelivered)
 {
     TempDir dir;
@@ -271,6 +271,10 @@ TEST(Removal, OnlyTheEntryJustDelivered)
     EXPECT_NE(findNext(search, entry), 0);
     EXPECT_EQ(removeFile(search, (dir / "a.log").c_str()), -1);
     closeSearch(search);
+    const SearchHandle closed = findFirst((dir / "a.log").c_str(), entry);
+    ASSERT_NE(closed, nullptr);
+    closeSearch(closed);
+    EXPECT_EQ(removeFile(closed, (dir / "a.log").c_str()), -1);
     EXPECT_TRUE(exists(dir / "a.log"));
     EXPECT_TRUE(exists(dir / "b.log"));
     EXPECT_TRUE(exists(dir / "xa.log"));
