@@ -211,3 +211,6 @@ bool exists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+INSTANTIATE_TEST_SUITE_P(Listings, Removal, testing::Bool(),
+                         [](const auto& test) { return test.param ? "WithoutFileIds" : "WithFileIds"; });

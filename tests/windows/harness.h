@@ -5,8 +5,11 @@
 
 #include "../expected_text.h"
 #include "../temp_dir.h"
+#include "platform/test_hooks_win32.h"
 
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -60,3 +63,11 @@ void makeFileWrittenAt(const std::string& path, std::int64_t writeTime, std::uin
 
 // Marks a file read-only.
 void makeReadOnly(const std::string& path);
+
+// Removal cases, each run over the listing with file IDs, which Wine gives, and
+// over the one without, where a file's times and size prove it the one listed.
+class Removal : public testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { startSearchesWithoutFileIds(GetParam()); }
+    void TearDown() override { startSearchesWithoutFileIds(false); }
+};

@@ -129,7 +129,7 @@ TEST(Search, NothingToFindGivesNoHandle)
 
 // A read-only file stays, and so does one that another process holds open
 // without letting it be deleted.
-TEST(Search, RemovingRespectsReadOnly)
+TEST_P(Removal, RespectsReadOnly)
 {
     TempDir dir;
     makeFileWrittenAt(dir / "gone.log", 1'600'000'000);
