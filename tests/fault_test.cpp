@@ -4,6 +4,7 @@
 // remain.
 
 #include "harness.h"
+#include "repeated.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -355,14 +356,6 @@ void PrintTo(const WayCase& c, std::ostream* out)
 }
 
 class WayToTheDirectory : public Fault, public testing::WithParamInterface<WayCase> {};
-
-std::string repeated(const std::string& text, int times)
-{
-    std::string all;
-    for (int i = 0; i < times; ++i)
-        all += text;
-    return all;
-}
 
 // A target as long as a link may hold is shown by its start, never cut inside a character.
 const std::string longTarget = "../" + repeated("ä", 2046);

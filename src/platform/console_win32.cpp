@@ -1,4 +1,4 @@
-// Standard output and the command line on Windows, over kernel32 and the C runtime.
+// Standard output on Windows, over kernel32 and the C runtime.
 //
 // A console shows every text as UTF-16, whatever its code page: the program's
 // texts reach it from their readable UTF-8 form, names and patterns in their
@@ -14,12 +14,6 @@
 #include <io.h>
 
 #include <cstdio>
-
-// The MinGW start-up would otherwise be free to expand wildcards in the
-// arguments before main; a pattern has to reach the search as it was typed.
-extern "C" {
-int _dowildcard = 0;
-}
 
 namespace {
 
@@ -59,9 +53,4 @@ void writeOut(const char* bytes, std::size_t length)
     const int units = MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(length), text, static_cast<int>(printCapacity));
     DWORD written;
     WriteConsoleW(console, text, static_cast<DWORD>(units), &written, nullptr);
-}
-
-const char* rawCommandLine()
-{
-    return GetCommandLineA();
 }

@@ -1,7 +1,7 @@
 // Functions of the Windows platform layer that only the tests call: conversions
 // inside a search, and decisions whose inputs no test machine can make (owners
 // and links that Wine cannot set, a file system's wildcards that Wine does not
-// know).
+// know, a file system without file IDs).
 #pragma once
 
 #include "platform/file_search.h"
@@ -20,6 +20,11 @@ bool listedNameOf(const wchar_t* name, UINT codePage, char (&listed)[MAX_PATH]);
 // its exact name, the name as listedNameOf gives it; false when it had to be cut.
 bool entryFromRecord(const FILE_BOTH_DIR_INFORMATION& record, const wchar_t* name, UINT codePage,
                      FindEntry& entry);
+
+// Makes the searches that follow list without file IDs, as on a file system that
+// gives none, so that a removal compares times and size instead; false restores
+// the usual start, with IDs where the file system gives them.
+void startSearchesWithoutFileIds(bool withoutIds);
 
 // Writes "\\?\" and the pattern's path, resolved as the system resolves it, into
 // path; the length of its directory part, or 0 when that cannot be known.

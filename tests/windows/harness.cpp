@@ -168,7 +168,11 @@ std::string dateText(std::int64_t day)
     return text;
 }
 
-void makeFile(const std::string& path, std::int64_t writeTime, std::uint64_t size)
+namespace {
+
+// Creates a file of the given size with the given times; no creation time
+// (nullptr) leaves the moment it was made.
+void makeTimedFile(const std::string& path, std::uint64_t size, const FILETIME* creation, const FILETIME& written)
 {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -180,9 +184,22 @@ void makeFile(const std::string& path, std::int64_t writeTime, std::uint64_t siz
         EXPECT_TRUE(SetFilePointerEx(file, end, nullptr, FILE_BEGIN));
         EXPECT_TRUE(SetEndOfFile(file));
     }
-    const FILETIME time = fileTimeOf(writeTime);
-    EXPECT_TRUE(SetFileTime(file, &time, &time, &time));
+    EXPECT_TRUE(SetFileTime(file, creation, &written, &written));
     CloseHandle(file);
+}
+
+} // namespace
+
+// Last written and read at noon, created now, as a file the Linux harness makes.
+void makeFile(const std::string& path, int daysAgo, long long size)
+{
+    makeTimedFile(path, static_cast<std::uint64_t>(size), nullptr, fileTimeOf(noonDaysAgo(daysAgo)));
+}
+
+void makeFileWrittenAt(const std::string& path, std::int64_t writeTime, std::uint64_t size)
+{
+    const FILETIME time = fileTimeOf(writeTime);
+    makeTimedFile(path, size, &time, time);
 }
 
 void makeReadOnly(const std::string& path)
@@ -194,3 +211,6 @@ bool exists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+INSTANTIATE_TEST_SUITE_P(Listings, Removal, testing::Bool(),
+                         [](const auto& test) { return test.param ? "WithoutFileIds" : "WithFileIds"; });

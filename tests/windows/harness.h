@@ -5,8 +5,11 @@
 
 #include "../expected_text.h"
 #include "../temp_dir.h"
+#include "platform/test_hooks_win32.h"
 
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -50,8 +53,21 @@ std::string dateText(std::int64_t day);
 // Seconds since 1970 (UTC) of local noon daysAgo days back in the test zone.
 std::int64_t noonDaysAgo(int daysAgo);
 
-// Creates a file of the given size, last written (and created) at the given time.
-void makeFile(const std::string& path, std::int64_t writeTime, std::uint64_t size = 0);
+// Creates a file of the given size last written at local noon daysAgo days back,
+// as the Linux harness does: a case copied from there makes the same file.
+void makeFile(const std::string& path, int daysAgo, long long size = 0);
+
+// Creates a file of the given size, last written (and created) at writeTime, in
+// seconds since 1970.
+void makeFileWrittenAt(const std::string& path, std::int64_t writeTime, std::uint64_t size = 0);
 
 // Marks a file read-only.
 void makeReadOnly(const std::string& path);
+
+// Removal cases, each run over the listing with file IDs, which Wine gives, and
+// over the one without, where a file's times and size prove it the one listed.
+class Removal : public testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { startSearchesWithoutFileIds(GetParam()); }
+    void TearDown() override { startSearchesWithoutFileIds(false); }
+};

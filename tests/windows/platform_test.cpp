@@ -94,7 +94,7 @@ TEST(Search, AllEntriesWithDotsAndDirectories)
 {
     TempDir dir;
     const std::int64_t written = 1'600'000'000;
-    makeFile(dir / "a.log", written, 5);
+    makeFileWrittenAt(dir / "a.log", written, 5);
     ASSERT_TRUE(CreateDirectoryA((dir / "sub").c_str(), nullptr));
     const auto found = searchAll(dir / "*.*");
     ASSERT_EQ(found.size(), 4u);
@@ -111,7 +111,7 @@ TEST(Search, AllEntriesWithDotsAndDirectories)
 TEST(Search, SizeBeyondFourGigabytes)
 {
     TempDir dir;
-    makeFile(dir / "big.log", 1'600'000'000, 0x123456789ULL);
+    makeFileWrittenAt(dir / "big.log", 1'600'000'000, 0x123456789ULL);
     const auto found = searchAll(dir / "big.log");
     ASSERT_EQ(found.count("big.log"), 1u);
     EXPECT_EQ(found.at("big.log").size, 0x123456789ULL);
@@ -120,7 +120,7 @@ TEST(Search, SizeBeyondFourGigabytes)
 TEST(Search, NothingToFindGivesNoHandle)
 {
     TempDir dir;
-    makeFile(dir / "a.log", 1'600'000'000);
+    makeFileWrittenAt(dir / "a.log", 1'600'000'000);
     FindEntry entry;
     EXPECT_EQ(findFirst((dir / "*.txt").c_str(), entry), nullptr);
     EXPECT_EQ(findFirst((dir / "missing\\*.*").c_str(), entry), nullptr);
@@ -129,13 +129,13 @@ TEST(Search, NothingToFindGivesNoHandle)
 
 // A read-only file stays, and so does one that another process holds open
 // without letting it be deleted.
-TEST(Search, RemovingRespectsReadOnly)
+TEST_P(Removal, RespectsReadOnly)
 {
     TempDir dir;
-    makeFile(dir / "gone.log", 1'600'000'000);
-    makeFile(dir / "kept.log", 1'600'000'000);
+    makeFileWrittenAt(dir / "gone.log", 1'600'000'000);
+    makeFileWrittenAt(dir / "kept.log", 1'600'000'000);
     makeReadOnly(dir / "kept.log");
-    makeFile(dir / "busy.log", 1'600'000'000);
+    makeFileWrittenAt(dir / "busy.log", 1'600'000'000);
     const HANDLE busy = CreateFileA((dir / "busy.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
     FindEntry entry;
@@ -160,7 +160,7 @@ TEST(Search, MatchesAsTheSystemsOwnSearch)
 {
     TempDir dir;
     for (const char* name : {"a.log", "B.LOG", "keep.logx", "seite.html", "noext", "ab.txt", "x.log."})
-        makeFile("\\\\?\\" + (dir / name), 1'600'000'000);
+        makeFileWrittenAt("\\\\?\\" + (dir / name), 1'600'000'000);
     for (const char* name : {"*.log", "*.*", "*.", "*", "a?.txt", "?", "*.htm", "b.log", "x.log.", "x.log", "\\*"}) {
         const std::string pattern = name[0] == '\\' ? dir.path().substr(0, 2) + name : dir / name;
         std::string bySystem;

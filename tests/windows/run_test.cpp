@@ -32,9 +32,9 @@ protected:
 
 TEST_F(Run, TestRunListsWithWindowsPathsAndLineEnds)
 {
-    makeFile(dir / "a.log", noonDaysAgo(40), 0x123456789ULL);
-    makeFile(dir / "b.log", noonDaysAgo(5), 1);
-    makeFile(dir / "c.txt", noonDaysAgo(90), 1);
+    makeFile(dir / "a.log", 40, 0x123456789ULL);
+    makeFile(dir / "b.log", 5, 1);
+    makeFile(dir / "c.txt", 90, 1);
     const std::string pattern = dir / "*.log";
     const RunResult result = runFegaus("-T -L=30 " + pattern);
     EXPECT_EQ(result.status, 0u);
@@ -46,9 +46,9 @@ TEST_F(Run, TestRunListsWithWindowsPathsAndLineEnds)
 
 TEST_F(Run, DeletesOldFilesAndKeepsReadOnlyOnes)
 {
-    makeFile(dir / "old.log", noonDaysAgo(31), 12);
-    makeFile(dir / "locked.log", noonDaysAgo(31), 3);
-    makeFile(dir / "young.log", noonDaysAgo(30), 1);
+    makeFile(dir / "old.log", 31, 12);
+    makeFile(dir / "locked.log", 31, 3);
+    makeFile(dir / "young.log", 30, 1);
     makeReadOnly(dir / "locked.log");
     const RunResult result = runFegaus((dir / "old.log") + " " + (dir / "locked.log") + " "
                                        + (dir / "young.log"));
@@ -84,7 +84,7 @@ class Quoting : public Run, public testing::WithParamInterface<QuotingCase> {};
 TEST_P(Quoting, PatternArrivesAsTyped)
 {
     ASSERT_TRUE(CreateDirectoryA((dir / "mein verzeichnis").c_str(), nullptr));
-    makeFile(dir / "mein verzeichnis\\alt.log", noonDaysAgo(50), 7);
+    makeFile(dir / "mein verzeichnis\\alt.log", 50, 7);
     const auto expand = [&](std::string text) {
         for (std::size_t at; (at = text.find("{}")) != std::string::npos;)
             text.replace(at, 2, dir.path());
@@ -106,8 +106,8 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, Quoting, testing::Values(
 
 TEST_F(Run, RelativeAndDriveRelativePatterns)
 {
-    makeFile(dir / "a.log", noonDaysAgo(60), 1);
-    makeFile(dir / "b.log", noonDaysAgo(60), 2);
+    makeFile(dir / "a.log", 60, 1);
+    makeFile(dir / "b.log", 60, 2);
     const std::string drive = dir.path().substr(0, 2); // "C:"
     const RunResult result = runFegaus("-Q a.* " + drive + "b.log", dir.path());
     EXPECT_EQ(result.out, "");
@@ -142,7 +142,7 @@ TEST_P(ZoneRun, FileDatesFollowTz)
 {
     const Zone utc{"GMT0", 0};
     const std::int64_t written = localTimeDaysAgo(40, 23, 30, utc);
-    makeFile(dir / "a.log", written, 1);
+    makeFileWrittenAt(dir / "a.log", written, 1);
     const ZoneRunCase& c = GetParam();
     const std::int64_t fileDay = todayIn(utc) - 40 + c.dayShift;
     const std::int64_t age = todayIn(c.zone) - fileDay;
