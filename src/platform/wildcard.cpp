@@ -154,19 +154,34 @@ bool matchEveryWay(const unsigned char* pattern, const unsigned char* patternEnd
 
 } // namespace
 
-bool wildcardMatch(const char* pattern, const char* name)
+WildcardPattern prepareWildcard(const char* pattern)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(pattern);
-    const auto* n = reinterpret_cast<const unsigned char*>(name);
     const std::size_t length = std::strlen(pattern);
+    return WildcardPattern{
+        .text = pattern,
+        .length = length,
+        .validUtf8 = validUtf8(p, p + length),
+        .dotStar = length >= 2 && pattern[length - 2] == '.' && pattern[length - 1] == '*'};
+}
+
+bool wildcardMatch(const WildcardPattern& pattern, const char* name)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(pattern.text);
+    const auto* n = reinterpret_cast<const unsigned char*>(name);
+    const auto* end = p + pattern.length;
     const std::size_t nameLength = std::strlen(name);
     if (nameLength >= placeCount)
         return false;
-    const bool dotStar = length >= 2 && pattern[length - 2] == '.' && pattern[length - 1] == '*';
-    if (validUtf8(p, p + length))
-        return matchRange(p, p + length, n) || (dotStar && matchRange(p, p + length - 2, n));
-    return matchEveryWay(p, p + length, n, nameLength)
-           || (dotStar && matchEveryWay(p, p + length - 2, n, nameLength));
+    if (pattern.validUtf8)
+        return matchRange(p, end, n) || (pattern.dotStar && matchRange(p, end - 2, n));
+    return matchEveryWay(p, end, n, nameLength)
+           || (pattern.dotStar && matchEveryWay(p, end - 2, n, nameLength));
+}
+
+bool wildcardMatch(const char* pattern, const char* name)
+{
+    return wildcardMatch(prepareWildcard(pattern), name);
 }
 
 bool hasWildcard(const char* text)
