@@ -6,8 +6,6 @@
 #include "sweep/output.h"
 #include "sweep/reports.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -33,16 +31,45 @@ struct SweepPath {
     std::size_t prefixLength;
 };
 
-const char* zeroBelowTen(int value)
-{
-    return value < 10 ? "0" : "";
-}
-
 void printListingHeader()
 {
     const GermanText column =
         runSettings.timeBasis == TimeBasis::Creation ? "(Erstellung)"_de : "(Änderung)  "_de;
     printOut("    Datum %s Tage       Byte Dateiname\n"_de, textOf(column));
+}
+
+// A listing row is put together here and handed to the output as it is, not
+// through the formatted print, which took more of a test run's time than the
+// search did (callgrind: 1,600 of 2,600 instructions a file). Its texts are
+// ASCII, the same in either encoding; the name goes out unchanged, as a print's
+// %s would. A row fits a print's room: its start, the size's 20 digits and a
+// blank, a shown name and the line's end.
+constexpr std::size_t sizeColumn = 10;
+static_assert(conversionRoom + 20 + 1 + shownCapacity + 1 <= printCapacity);
+
+// Writes value right-aligned in width columns, as printf's %*llu does, and
+// returns the end.
+char* rightAligned(char* at, std::uint64_t value, std::size_t width)
+{
+    char digits[20];
+    std::size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    for (; width > count; --width)
+        *at++ = ' ';
+    while (count > 0)
+        *at++ = digits[--count];
+    return at;
+}
+
+// Writes a day, month, hour or minute in two digits, and returns the end.
+char* twoDigits(char* at, int value)
+{
+    at[0] = static_cast<char>('0' + value / 10);
+    at[1] = static_cast<char>('0' + value % 10);
+    return at + 2;
 }
 
 // The part of a row before the size column: status, date, time and age. Rows of
@@ -55,30 +82,62 @@ struct RowStart {
     const char* status;
     LocalDateTime local;
     std::int32_t age;
-    char text[48];
+    std::size_t length;
+    char text[conversionRoom];
 };
 
+// A status is one of three literals, so the same status is the same pointer; were
+// it not, the start would only be formatted anew.
 bool sameRowStart(const RowStart& start, const char* status, const LocalDateTime& local,
                   std::int32_t age)
 {
-    return start.status != nullptr && std::strcmp(start.status, status) == 0 && start.age == age
-           && start.local.minute == local.minute && start.local.hour == local.hour && start.local.day == local.day
+    return start.status == status && start.age == age && start.local.minute == local.minute
+           && start.local.hour == local.hour && start.local.day == local.day
            && start.local.month == local.month && start.local.year == local.year;
+}
+
+// "TST 07.03.2007 09:05     45 ": the year has four digits (calendarFields), and a
+// listed file's age is at least the limit, which is at least one day.
+void formatRowStart(RowStart& start, const char* status, const LocalDateTime& local,
+                    std::int32_t age)
+{
+    char* at = start.text;
+    for (const char* c = status; *c != '\0'; ++c)
+        *at++ = *c;
+    *at++ = ' ';
+    at = twoDigits(at, local.day);
+    *at++ = '.';
+    at = twoDigits(at, local.month);
+    *at++ = '.';
+    at = rightAligned(at, static_cast<std::uint64_t>(local.year), 4);
+    *at++ = ' ';
+    at = twoDigits(at, local.hour);
+    *at++ = ':';
+    at = twoDigits(at, local.minute);
+    *at++ = ' ';
+    *at++ = ' ';
+    at = rightAligned(at, static_cast<std::uint64_t>(age), 5);
+    *at++ = ' ';
+    start.length = static_cast<std::size_t>(at - start.text);
+    start.status = status;
+    start.local = local;
+    start.age = age;
 }
 
 void printListingRow(const char* status, const LocalDateTime& local, std::int32_t age,
                      std::uint64_t size, const char* name, RowStart& start)
 {
-    if (!sameRowStart(start, status, local, age)) {
-        std::snprintf(start.text, sizeof start.text, "%s %s%d.%s%d.%4d %s%d:%s%d  %5d ", status,
-                      zeroBelowTen(local.day), local.day, zeroBelowTen(local.month), local.month,
-                      local.year, zeroBelowTen(local.hour), local.hour, zeroBelowTen(local.minute),
-                      local.minute, age);
-        start.status = status;
-        start.local = local;
-        start.age = age;
-    }
-    printOut("%s%10" PRIu64 " %s\n"_de, start.text, size, name);
+    if (!sameRowStart(start, status, local, age))
+        formatRowStart(start, status, local, age);
+    char row[printCapacity];
+    std::memcpy(row, start.text, start.length);
+    char* at = rightAligned(row + start.length, size, sizeColumn);
+    *at++ = ' ';
+    const std::size_t nameLength = std::strlen(name);
+    std::memcpy(at, name, nameLength);
+    at += nameLength;
+    *at++ = '\n';
+    writeOut(row, static_cast<std::size_t>(at - row));
 }
 
 // Judges one entry of the walk: selects, deletes and lists it when it is old enough.
