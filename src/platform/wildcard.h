@@ -20,6 +20,7 @@ struct WildcardPattern {
     std::size_t length;
     bool validUtf8;
     bool dotStar;
+    bool starThenLiteral; // '*' and then valid UTF-8 without wildcards, as "*.log"
 };
 
 [[nodiscard]] WildcardPattern prepareWildcard(const char* pattern);
