@@ -38,20 +38,23 @@ void printListingHeader()
     printOut("    Datum %s Tage       Byte Dateiname\n"_de, textOf(column));
 }
 
-// A listing row is put together here and handed to the output as it is, not
-// through the formatted print, which took more of a test run's time than the
-// search did (callgrind: 1,600 of 2,600 instructions a file). Its texts are
-// ASCII, the same in either encoding; the name goes out unchanged, as a print's
-// %s would. A row fits a print's room: its start, the size's 20 digits and a
-// blank, a shown name and the line's end.
-constexpr std::size_t sizeColumn = 10;
-static_assert(conversionRoom + 20 + 1 + shownCapacity + 1 <= printCapacity);
+// A listing row is put together here and handed to writeOut whole, as printOut
+// would hand it, but without the formatted print, which took 1,600 of the 2,600
+// instructions a listed file cost on a test run (callgrind). Its own bytes are
+// ASCII, the same in either encoding, and the name goes out unchanged, as a %s
+// would. The start of a row is held to the room of one conversion, and a whole
+// row to a print's room, on which a console's conversion relies.
+constexpr std::size_t sizeColumnWidth = 10;
+constexpr std::size_t mostDigits = 20; // of 2^64 - 1
+// A status, " 07.03.2007 09:05  ", an age of up to ten digits and a blank.
+static_assert(3 + 19 + 10 + 1 <= conversionRoom);
+static_assert(conversionRoom + mostDigits + 1 + shownCapacity + 1 <= printCapacity);
 
 // Writes value right-aligned in width columns, as printf's %*llu does, and
 // returns the end.
 char* rightAligned(char* at, std::uint64_t value, std::size_t width)
 {
-    char digits[20];
+    char digits[mostDigits];
     std::size_t count = 0;
     do {
         digits[count++] = static_cast<char>('0' + value % 10);
@@ -131,7 +134,7 @@ void printListingRow(const char* status, const LocalDateTime& local, std::int32_
         formatRowStart(start, status, local, age);
     char row[printCapacity];
     std::memcpy(row, start.text, start.length);
-    char* at = rightAligned(row + start.length, size, sizeColumn);
+    char* at = rightAligned(row + start.length, size, sizeColumnWidth);
     *at++ = ' ';
     const std::size_t nameLength = std::strlen(name);
     std::memcpy(at, name, nameLength);
