@@ -88,6 +88,7 @@ struct SearchState {
     int directoryFd;                 // the walk's, for search only, when the pattern names one file
     DIR* directory;                  // nullptr when the pattern names one file
     char namePattern[longestName];   // the pattern's last component
+    WildcardPattern preparedPattern; // namePattern, made ready once for every entry read
     char currentName[longestName];   // the entry delivered last, and its mode
     mode_t currentMode;
     Batch batch;                     // the listed matches not yet delivered
@@ -264,7 +265,7 @@ bool readBatch(SearchState& search)
             batch.directoryEnd = true;
             break;
         }
-        if (!wildcardMatch(search.namePattern, found->d_name))
+        if (!wildcardMatch(search.preparedPattern, found->d_name))
             continue;
         const std::size_t size = std::strlen(found->d_name) + 1;
         std::memcpy(batch.names + used, found->d_name, size);
@@ -330,6 +331,7 @@ SearchHandle findFirst(const char* pattern, FindEntry& entry)
         return nullptr;
     }
     std::strcpy(search.namePattern, namePattern);
+    search.preparedPattern = prepareWildcard(search.namePattern);
 
     // A name without wildcards is looked up directly instead of reading the whole
     // directory for it; its last component is the file itself, never part of the way.

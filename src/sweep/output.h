@@ -77,9 +77,10 @@ struct GermanTextStore {
 };
 
 // The most one conversion of a print may add to its text: a number, or one of
-// the tool's own short texts (a row's first half, a column's name, a plural
-// ending). A pattern, a name or a refused step is a shown text instead, of at
-// most shownCapacity bytes, and a print carries at most one of them.
+// the tool's own short texts (a column's name, a plural ending). A pattern, a
+// name or a refused step is a shown text instead, of at most shownCapacity
+// bytes, and a print carries at most one of them. The start of a listing row,
+// which sweep.cpp writes itself, is held to the same room.
 inline constexpr std::size_t conversionRoom = 48;
 
 // The most a print of text can take, formatted with one shown text.
@@ -113,7 +114,8 @@ constexpr GermanText operator""_de()
     return textIn(text, consoleTakesUtf8());
 }
 
-// Every output of the tool passes here: printf conventions, standard output.
+// Every output of the tool passes here but the listing rows, which sweep.cpp puts
+// together itself and hands to writeOut whole: printf conventions, standard output.
 // The format is a program text; %s arguments go out unchanged, and at most one of
 // them is a shown text, so that every print fits printCapacity (see operator""_de).
 // It is taken by value: va_start on a reference parameter is undefined behaviour.
