@@ -315,6 +315,7 @@ void PrintTo(const NoFilesCase& c, std::ostream* out)
 
 class PatternNamingNoFile : public Fault, public testing::WithParamInterface<NoFilesCase> {};
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Patterns, PatternNamingNoFile, testing::Values(
     NoFilesCase{"missing/*.log", false},
     NoFilesCase{"missing/old.log", false},
@@ -326,6 +327,7 @@ INSTANTIATE_TEST_SUITE_P(Patterns, PatternNamingNoFile, testing::Values(
     NoFilesCase{"link/", false},
     NoFilesCase{"loop/old.log", false}, // a link to itself: more links than the system follows
     NoFilesCase{"s*", true}));
+// clang-format on
 
 TEST_P(PatternNamingNoFile, RemovesNothing)
 {
@@ -361,6 +363,7 @@ class WayToTheDirectory : public Fault, public testing::WithParamInterface<WayCa
 const std::string longTarget = "../" + repeated("ä", 2046);
 const std::string longStep = "tmp/long -> ../" + repeated("ä", 894) + "...";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Ways, WayToTheDirectory, testing::Values(
     WayCase{"tmp/cache/*.log", "tmp/cache -> .", nullptr},
     WayCase{"tmp/dots/old.log", "tmp/dots -> ./.", nullptr},
@@ -377,6 +380,7 @@ INSTANTIATE_TEST_SUITE_P(Ways, WayToTheDirectory, testing::Values(
     WayCase{"logs/*.log", "logs -> $D/victim", nullptr, "Fehler EIO", "FEGAUS_TEST_EIO_STEP=victim"},
     WayCase{"logs/*.log", nullptr, "victim/old.log"},
     WayCase{"user/current/*.log", nullptr, "user/releases/v2/old.log"}));
+// clang-format on
 
 // A link that a less trusted user laid on the way to a pattern's directory must
 // not lead a run by root to anybody else's files; root's own links, and a user's
@@ -443,10 +447,12 @@ void PrintTo(const LoneWildcardCase& c, std::ostream* out)
 
 class LoneWildcard : public Fault, public testing::WithParamInterface<LoneWildcardCase> {};
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Patterns, LoneWildcard, testing::Values(
     LoneWildcardCase{"*", {".hidden", "a", "c.log"}},
     LoneWildcardCase{"*.*", {".hidden", "a", "c.log"}},
     LoneWildcardCase{"?", {"a"}}));
+// clang-format on
 
 TEST_P(LoneWildcard, SweepsTheCurrentDirectoryAndNothingBelow)
 {
@@ -517,6 +523,7 @@ void PrintTo(const NameCase& c, std::ostream* out)
 
 class AwkwardName : public Fault, public testing::WithParamInterface<NameCase> {};
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Names, AwkwardName, testing::Values(
     NameCase{"Blanks", " two  blanks "},
     NameCase{"Newline", "line\nbreak"},
@@ -525,6 +532,7 @@ INSTANTIATE_TEST_SUITE_P(Names, AwkwardName, testing::Values(
     NameCase{"LeadingDashLong", "-F=x"},
     NameCase{"Wildcards", "a*b?c"},
     NameCase{"Longest", std::string(255, 'n')}));
+// clang-format on
 
 TEST_P(AwkwardName, IsFoundByItsNameAndByAWildcardAndRemovedAlone)
 {
@@ -563,10 +571,12 @@ void PrintTo(const LengthCase& c, std::ostream* out)
 
 class PatternLength : public Fault, public testing::WithParamInterface<LengthCase> {};
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Lengths, PatternLength, testing::Values(
     LengthCase{199, false, false}, LengthCase{200, false, false}, LengthCase{4096, false, false},
     LengthCase{199, true, false}, LengthCase{200, true, false}, LengthCase{4096, true, false},
     LengthCase{199, false, true}, LengthCase{200, false, true}, LengthCase{4096, true, true}));
+// clang-format on
 
 TEST_P(PatternLength, FitsWholeOrIsRefusedWholeNeverCut)
 {

@@ -35,6 +35,7 @@ TEST_P(HelpScreen, ShowsTheWholeTextAndEndsWithStatusZero)
     EXPECT_TRUE(exists(dir / "old.log")); // the help screen never sweeps
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Calls, HelpScreen, testing::Values(
     HelpCase{{}, true},
     HelpCase{{"-Q"}, false},
@@ -45,3 +46,4 @@ INSTANTIATE_TEST_SUITE_P(Calls, HelpScreen, testing::Values(
     HelpCase{{"-T", "-Q", "-?"}, false}, // -? comes before the test run switches quiet off
     HelpCase{{"-L=60", "-?"}, true},   // always shows the default limit
     HelpCase{{"-?", "*.log"}, true}));
+// clang-format on

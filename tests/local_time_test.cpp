@@ -75,6 +75,7 @@ TEST_P(LocalTime, RemembersDaysOnlyWhereTheZoneRulesAgree)
     EXPECT_EXIT(compareOverTwoYears(GetParam().rules), testing::ExitedWithCode(0), "");
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Zones, LocalTime,
     testing::Values(Zone{"CentralEurope", "CET-1CEST,M3.5.0,M10.5.0/3"},
@@ -84,5 +85,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Zone{"ChangeAtMidnightByDay", "<+0330>-3:30<+0430>,J79/24,J263/24"},
                     Zone{"NoDaylightTime", "<+0545>-5:45"}),
     [](const testing::TestParamInfo<Zone>& test) { return std::string(test.param.name); });
+// clang-format on
 
 } // namespace

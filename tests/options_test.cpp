@@ -45,6 +45,7 @@ TEST_P(NumberOption, Recognises)
     }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(AllForms, NumberOption, testing::Values(
     NumberCase{"-L=60", 1, 60},
     NumberCase{"-l=5", 1, 5},
@@ -62,6 +63,7 @@ INSTANTIATE_TEST_SUITE_P(AllForms, NumberOption, testing::Values(
     NumberCase{"-L=3.5", 1, 3},
     NumberCase{"-W", 0, 0},
     NumberCase{"x.log", 0, 0}));
+// clang-format on
 
 TEST(TextOption, CopiesWithoutQuotes)
 {

@@ -93,10 +93,12 @@ const BatchCase batchCases[] = {
     {"DefaultBoundsLongestNames", 0, 0, 6200, 255, 6145},
 };
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Bounds, SearchBatches, testing::ValuesIn(batchCases),
                          [](const testing::TestParamInfo<BatchCase>& test) {
                              return std::string(test.param.label);
                          });
+// clang-format on
 
 } // namespace
 

@@ -75,6 +75,7 @@ TEST_P(OutputEncoding, TextsFollowTheLocaleNamesPassButNotIntoATerminal)
     EXPECT_EQ(out.find(other), std::string::npos) << out;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Sinks, OutputEncoding,
     testing::Values(
@@ -97,6 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
         EncodingCase{"FileUtf8", Sink::File, {"LC_ALL=C.UTF-8"}, true},
         EncodingCase{"FileNoLocale", Sink::File, {"LC_ALL="}, false}),
     [](const testing::TestParamInfo<EncodingCase>& test) { return std::string(test.param.name); });
+// clang-format on
 
 // The help screen is the longest text: under a UTF-8 locale it reads as
 // written on a terminal and in a pipe alike, and without one it is the same

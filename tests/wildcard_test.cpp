@@ -24,6 +24,7 @@ TEST_P(Wildcard, Matches)
     EXPECT_EQ(wildcardMatch(c.pattern, c.name), c.matches) << c.pattern << " vs " << c.name;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(StarAndQuestionMark, Wildcard, testing::Values(
     MatchCase{"*.log", "app.log", true},
     MatchCase{"*.log", ".log", true},
@@ -38,7 +39,9 @@ INSTANTIATE_TEST_SUITE_P(StarAndQuestionMark, Wildcard, testing::Values(
     MatchCase{"?.log", ".log", false},
     MatchCase{"?.log", "ab.log", false},
     MatchCase{"??", "a", false}));
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(QuestionMarkTakesWholeUtf8Characters, Wildcard, testing::Values(
     MatchCase{"?.log", "\xC3\xA4.log", true},             // ä
     MatchCase{"??.log", "\xC3\xA4.log", false},
@@ -48,14 +51,18 @@ INSTANTIATE_TEST_SUITE_P(QuestionMarkTakesWholeUtf8Characters, Wildcard, testing
     MatchCase{"?.log", "\xC3\x28.log", false},
     MatchCase{"*?", "\xC3\xA4", true},
     MatchCase{"*??", "\xC3\xA4", false}));
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(OtherBytesStandForThemselves, Wildcard, testing::Values(
     MatchCase{"[ab].log", "a.log", false},
     MatchCase{"[ab].log", "[ab].log", true},
     MatchCase{"a\\*.log", "a\\x.log", true},
     MatchCase{"a\\*.log", "a*.log", false},
     MatchCase{"app log.txt", "app log.txt", true}));
+// clang-format on
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(DotStarAlsoMatchesNamesWithoutTheDot, Wildcard, testing::Values(
     MatchCase{"*.*", "README", true},
     MatchCase{"*.*", "app.log", true},
@@ -64,9 +71,11 @@ INSTANTIATE_TEST_SUITE_P(DotStarAlsoMatchesNamesWithoutTheDot, Wildcard, testing
     MatchCase{"app.*", "app.log", true},
     MatchCase{"app.*", "apple", false},
     MatchCase{"*.l*", "app", false}));
+// clang-format on
 
 // A literal byte of a pattern that is no whole character may stop inside a UTF-8
 // sequence of the name; '*' and '?' go on from there one byte at a time.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(LiteralBytesInsideACharacter, Wildcard, testing::Values(
     MatchCase{"*\xE2*\x82\xAC", "\xE2\xE2\x82\xAC", true}, // the second \xE2 starts a euro sign
     MatchCase{"*\xE2?\xAC", "\xE2\xE2\x82\xAC", true},
@@ -80,6 +89,7 @@ TEST(Wildcard, NamesLongerThanAnyFileSystemAllowsMatchNothing)
     EXPECT_TRUE(wildcardMatch("*", std::string(255, 'a').c_str()));
     EXPECT_TRUE(wildcardMatch("a*?", std::string(255, 'a').c_str()));
     EXPECT_FALSE(wildcardMatch("*", std::string(256, 'a').c_str()));
+// clang-format on
 }
 
 TEST(Wildcard, RecognisesWildcards)

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <winternl.h>
 
+// clang-format off: the formatter splits a long pointer to a function between its
+// name and its parameters.
 struct NtCalls {
     NTSTATUS(NTAPI* openFile)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK, ULONG, ULONG);
     NTSTATUS(NTAPI* queryInformation)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
@@ -19,6 +21,7 @@ struct NtCalls {
     NTSTATUS(NTAPI* setInformation)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
     NTSTATUS(NTAPI* close)(HANDLE);
 };
+// clang-format on
 
 // The calls in use: ntdll's own.
 extern NtCalls ntCalls;

@@ -170,9 +170,9 @@ void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAge
         printListingHeader();
         counts.headerShown = true;
     }
+    const char* status = runSettings.testRun ? "TST" : failed ? "ERR" : "DEL";
     char shown[shownCapacity];
-    printListingRow(runSettings.testRun ? "TST" : failed ? "ERR" : "DEL", local, age, entry.size,
-                    shownName(search, entry, shown), rowStart);
+    printListingRow(status, local, age, entry.size, shownName(search, entry, shown), rowStart);
 }
 
 // A pattern whose way leads through a step someone else could have prepared is

@@ -152,6 +152,7 @@ TEST_P(LookAlike, RemovesTheOldFileAndKeepsTheNamesake)
     EXPECT_TRUE(existsWide(namesake));
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(CodePageLookAlikes, LookAlike, testing::Values(
     LookAlikeCase{"MacronBesideItsPlainLetter", L"\u0100valanche.log", L"logs\\Avalanche.log", "Avalanche.log",
                   "*.log"},
@@ -161,6 +162,7 @@ INSTANTIATE_TEST_SUITE_P(CodePageLookAlikes, LookAlike, testing::Values(
     LookAlikeCase{"TrailingDot", L"x.log.", L"logs\\x.log", "x.log.", "*"},
     LookAlikeCase{"TrailingDotsAndBlanks", L"x.log. .", L"logs\\x.log", "x.log. .", "*"}),
     [](const testing::TestParamInfo<LookAlikeCase>& test) { return test.param.name; });
+// clang-format on
 
 // The listed form of a name longer than a row's name may be is cut after a whole
 // character and closed by '*', which no file name holds, so that it never reads
@@ -192,6 +194,7 @@ TEST_P(ListedName, IsWholeOrVisiblyCut)
 
 // U+65E5 is three bytes in UTF-8 and two in code page 932; U+1F600 is two UTF-16
 // units and four UTF-8 bytes.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Lengths, ListedName, testing::Values(
     ListedNameCase{"Utf8Fits259Bytes", CP_UTF8, repeated(L"\u65E5", 86) + L"x",
                    repeated("\xE6\x97\xA5", 86) + "x", true},
@@ -207,6 +210,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ListedName, testing::Values(
     ListedNameCase{"DoubleByteCut", 932, repeated(L"\u65E5", 130),
                    repeated("\x93\xFA", 129) + "*", false}),
     [](const testing::TestParamInfo<ListedNameCase>& test) { return test.param.name; });
+// clang-format on
 
 // The directory searched, and removed in, as the system resolves the pattern;
 // UNC and device forms included, which no test here can reach on a real share.
@@ -244,6 +248,7 @@ TEST_P(RemovalDirectory, IsTheDirectorySearched)
     EXPECT_EQ(std::wstring(path, length), expected);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Patterns, RemovalDirectory, testing::Values(
     RemovalDirectoryCase{"DotsResolved", L"C:\\logs\\sub\\..\\.\\*.log", L"\\\\?\\C:\\logs\\"},
     RemovalDirectoryCase{"Unc", L"\\\\server\\share\\logs\\*.log", L"\\\\?\\UNC\\server\\share\\logs\\"},
@@ -254,6 +259,7 @@ INSTANTIATE_TEST_SUITE_P(Patterns, RemovalDirectory, testing::Values(
     RemovalDirectoryCase{"DriveRelative", L"{drive}*.log", L"\\\\?\\{cwd}\\"},
     RemovalDirectoryCase{"NoName", L"C:\\logs\\", L""}),
     [](const testing::TestParamInfo<RemovalDirectoryCase>& test) { return test.param.name; });
+// clang-format on
 
 // The removal takes the entry the search delivered last, and only when the path
 // given names it: never another file, not even a namesake put in its place, never

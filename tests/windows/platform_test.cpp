@@ -198,6 +198,7 @@ TEST_P(Mask, IsTheSystemsDosForm)
     EXPECT_EQ(std::wstring(mask), GetParam().mask);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Names, Mask, testing::Values(
     MaskCase{L"*.*", false, L"*"},
     MaskCase{L"*.log", false, L"<.log"},
@@ -212,6 +213,7 @@ INSTANTIATE_TEST_SUITE_P(Names, Mask, testing::Values(
     MaskCase{L"*.a*", true, L"<.a<"},
     MaskCase{L".*.*", false, L"\"<\"*"},
     MaskCase{L"*.log", true, L"<.log"}));
+// clang-format on
 
 // The rule for every step on the way to a pattern's directory, over owners that
 // Wine cannot give a file: out of a folder of the system always, out of anyone
@@ -247,6 +249,7 @@ TEST_P(Transition, FollowsTheOwners)
 constexpr const wchar_t* alice = L"S-1-5-21-1-2-3-1001";
 constexpr const wchar_t* trustedInstaller = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Owners, Transition, testing::Values(
     TransitionCase{"SystemToAnyone", L"S-1-5-18", alice, true},
     TransitionCase{"AdministratorsToAnyone", L"S-1-5-32-544", alice, true},
@@ -261,6 +264,7 @@ INSTANTIATE_TEST_SUITE_P(Owners, Transition, testing::Values(
     TransitionCase{"SystemToUnread", L"S-1-5-18", L"", false},
     TransitionCase{"UnreadToUnread", L"", L"", false}),
     [](const testing::TestParamInfo<TransitionCase>& test) { return test.param.name; });
+// clang-format on
 
 // The step from a junction, mount point or directory link into its target, over
 // links that Wine cannot make: judged by everyone whom the link's owner and ACL
@@ -292,6 +296,7 @@ TEST_P(LinkStep, FollowsEveryoneWhoCouldHaveLaidTheLink)
     LocalFree(link);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Authors, LinkStep, testing::Values(
     LinkCase{"SystemAloneMayWrite", L"O:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", alice, true},
     LinkCase{"ProgramDataUsersEntry", L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)"
@@ -312,6 +317,7 @@ INSTANTIATE_TEST_SUITE_P(Authors, LinkStep, testing::Values(
     LinkCase{"TwoUsers", L"O:S-1-5-21-1-2-3-1001D:(A;;0x100;;;S-1-5-21-1-2-3-1002)", alice, false},
     LinkCase{"TargetOwnerUnread", L"O:SYD:(A;;FA;;;SY)", L"", false}),
     [](const testing::TestParamInfo<LinkCase>& test) { return test.param.name; });
+// clang-format on
 
 struct DirectoryCase {
     const char* pattern;
@@ -330,6 +336,7 @@ TEST_P(DirectoryPart, EndsAfterTheLastSeparatorOrDrive)
     EXPECT_EQ(directoryPartLength(GetParam().pattern), GetParam().length) << GetParam().pattern;
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Patterns, DirectoryPart, testing::Values(
     DirectoryCase{"*.log", 0},
     DirectoryCase{"e:*.log", 2},
@@ -341,6 +348,7 @@ INSTANTIATE_TEST_SUITE_P(Patterns, DirectoryPart, testing::Values(
     DirectoryCase{"1:*.log", 0},
     DirectoryCase{"", 0}),
     [](const testing::TestParamInfo<DirectoryCase>& test) { return "Case" + std::to_string(test.index); });
+// clang-format on
 
 // Local dates in zones set through TZ, restored afterwards.
 class LocalTime : public testing::Test {
@@ -390,6 +398,7 @@ TEST_P(LocalDate, FollowsTheZoneAtTheGivenDate)
     EXPECT_EQ(local.minute, c.local.minute);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Zones, LocalDate, testing::Values(
     // 2024-01-15 12:00 UTC in winter and 2024-07-15 12:00 UTC in summer: each
     // date keeps the offset of its own season, whatever today's is.
@@ -405,6 +414,7 @@ INSTANTIATE_TEST_SUITE_P(Zones, LocalDate, testing::Values(
     ZoneCase{"NoTime", "GMT0", noTime, false, {}},
     ZoneCase{"Before1970", "GMT0", -86400, false, {}}),
     [](const testing::TestParamInfo<ZoneCase>& test) { return test.param.name; });
+// clang-format on
 
 TEST_F(LocalTime, TodayFollowsTheSameZone)
 {

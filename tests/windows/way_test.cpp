@@ -246,6 +246,7 @@ TEST_P(Way, ReachesWhatItsStepsAllowAndSaysWhyNot)
 
 constexpr auto status = [](unsigned long value) { return static_cast<NTSTATUS>(value); };
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(Layouts, Way, testing::Values(
     // What keeps working.
     WayCase{"PlainFolder", {}, "C:\\Logs\\*.log", L"C:\\Logs", ""},
@@ -306,5 +307,6 @@ INSTANTIATE_TEST_SUITE_P(Layouts, Way, testing::Values(
     WayCase{"ListingFails", {{.path = L"C:\\Logs", .listStatus = status(0xC0000185)}}, "C:\\Logs\\*.log", L"C:\\Logs",
             unreachedWay("C:\\Logs", "Fehler 0xC0000185", "C:\\Logs\\*.log")}),
     [](const testing::TestParamInfo<WayCase>& test) { return test.param.name; });
+// clang-format on
 
 } // namespace
