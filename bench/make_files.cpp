@@ -115,14 +115,14 @@ int checkDirectory(const char* path, long n, bool deleted)
     }
     closedir(directory);
     const FileCounts want = expectedCounts(n, deleted);
-    if (found.oldLogs == want.oldLogs && found.newLogs == want.newLogs
-        && found.textFiles == want.textFiles && found.others == want.others)
+    if (found.oldLogs == want.oldLogs && found.newLogs == want.newLogs && found.textFiles == want.textFiles
+        && found.others == want.others)
         return 0;
     std::fprintf(stderr,
                  "bench_make_files: %s holds %ld old logs, %ld new logs, %ld text files, %ld others;"
                  " expected %ld, %ld, %ld, %ld\n",
-                 path, found.oldLogs, found.newLogs, found.textFiles, found.others, want.oldLogs,
-                 want.newLogs, want.textFiles, want.others);
+                 path, found.oldLogs, found.newLogs, found.textFiles, found.others, want.oldLogs, want.newLogs,
+                 want.textFiles, want.others);
     return 1;
 }
 

@@ -106,8 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool matches = wildcardMatch(pattern.c_str(), name.c_str());
     const bool expected = referenceMatch(pattern, name);
     if (matches != expected)
-        std::fprintf(stderr, "pattern \"%s\" name \"%s\": matcher says %d\n", pattern.c_str(),
-                     name.c_str(), matches);
+        std::fprintf(stderr, "pattern \"%s\" name \"%s\": matcher says %d\n", pattern.c_str(), name.c_str(), matches);
     FUZZ_CHECK(matches == expected);
     FUZZ_CHECK(hasWildcard(pattern.c_str()) == (pattern.find_first_of("*?") != std::string::npos));
     return 0;

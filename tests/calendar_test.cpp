@@ -60,8 +60,8 @@ TEST_F(Calendar, AgesCountCalendarDaysNotPeriodsOfADay)
 
 TEST_F(Calendar, TheLimitIsReachedOnItsDayAndNotBefore)
 {
-    file("day31.log", 1773140400); // 2026-03-10 12:00 CET
-    file("day30.log", 1773226800); // 2026-03-11 12:00 CET
+    file("day31.log", 1773140400);                                // 2026-03-10 12:00 CET
+    file("day30.log", 1773226800);                                // 2026-03-11 12:00 CET
     const std::string out = listing("2026-04-10 08:00:00", "31"); // today in summer time
     EXPECT_TRUE(has(out, "TST 10.03.2026 12:00     31          1 day31.log\n")) << out;
     EXPECT_FALSE(has(out, "day30.log")) << out;
@@ -93,14 +93,11 @@ TEST_F(Calendar, DaysOfTheClockChangesKeepTheirDates)
     file("g-again.log", 1792891800);   // 25.10. 02:30 CET
     file("h-night.log", 1792969140);   // 25.10. 23:59 CET
     const std::string out = listing("2026-12-07 12:00:00", "1");
-    for (const char* row : {"28.03.2026 23:59    254          1 a-before.log",
-                            "29.03.2026 01:30    253          1 b-winter.log",
-                            "29.03.2026 03:30    253          1 c-summer.log",
-                            "29.03.2026 23:59    253          1 d-evening.log",
-                            "30.03.2026 00:01    252          1 e-next.log",
-                            "25.10.2026 02:30     43          1 f-first.log",
-                            "25.10.2026 02:30     43          1 g-again.log",
-                            "25.10.2026 23:59     43          1 h-night.log"})
+    for (const char* row :
+         {"28.03.2026 23:59    254          1 a-before.log", "29.03.2026 01:30    253          1 b-winter.log",
+          "29.03.2026 03:30    253          1 c-summer.log", "29.03.2026 23:59    253          1 d-evening.log",
+          "30.03.2026 00:01    252          1 e-next.log", "25.10.2026 02:30     43          1 f-first.log",
+          "25.10.2026 02:30     43          1 g-again.log", "25.10.2026 23:59     43          1 h-night.log"})
         EXPECT_TRUE(has(out, std::string("TST ") + row + "\n")) << row << '\n' << out;
 }
 

@@ -12,8 +12,7 @@ std::vector<std::string> split(const std::string& line)
 {
     std::vector<char> storage(line.size() + 1);
     std::vector<const char*> args(line.size() / 2 + 2);
-    const int count = splitCommandLine(line.c_str(), storage.data(), args.data(),
-                                       static_cast<int>(args.size()));
+    const int count = splitCommandLine(line.c_str(), storage.data(), args.data(), static_cast<int>(args.size()));
     return {args.begin(), args.begin() + count};
 }
 
@@ -39,9 +38,9 @@ TEST(CommandLine, QuotesAreDroppedAlsoInsideAnArgument)
 TEST(CommandLine, BackslashesCountOnlyBeforeAQuote)
 {
     EXPECT_EQ(split("f a\\\\b\\c"), (Args{"f", "a\\\\b\\c"}));
-    EXPECT_EQ(split("f a\\\\\"b c\""), (Args{"f", "a\\b c"}));     // 2n: n, quote opens
-    EXPECT_EQ(split("f a\\\"b c"), (Args{"f", "a\"b", "c"}));       // 2n+1: n and a quote
-    EXPECT_EQ(split("f a\\\\\\\"b"), (Args{"f", "a\\\"b"}));        // three: one and a quote
+    EXPECT_EQ(split("f a\\\\\"b c\""), (Args{"f", "a\\b c"})); // 2n: n, quote opens
+    EXPECT_EQ(split("f a\\\"b c"), (Args{"f", "a\"b", "c"}));  // 2n+1: n and a quote
+    EXPECT_EQ(split("f a\\\\\\\"b"), (Args{"f", "a\\\"b"}));   // three: one and a quote
     EXPECT_EQ(split("f \"e:\\logs\\\\\""), (Args{"f", "e:\\logs\\"}));
 }
 

@@ -8,7 +8,10 @@ namespace {
 // none of ä ö ü Ä Ü ß stands there.
 char cp850Letter(const std::string& utf8, std::size_t at)
 {
-    static const struct { const char* from; char to; } letters[] = {
+    static const struct {
+        const char* from;
+        char to;
+    } letters[] = {
         {"\xC3\xA4", '\x84'}, {"\xC3\xB6", '\x94'}, {"\xC3\xBC", '\x81'},
         {"\xC3\x84", '\x8E'}, {"\xC3\x9C", '\x9A'}, {"\xC3\x9F", '\xE1'},
     };
@@ -80,11 +83,10 @@ std::string listingHeader(const char* column, const char* lineEnd)
 }
 
 std::string row(const char* status, const std::string& date, const std::string& time, long long age,
-                        unsigned long long size, const std::string& name, const char* lineEnd)
+                unsigned long long size, const std::string& name, const char* lineEnd)
 {
     char columns[64];
-    std::snprintf(columns, sizeof columns, "%s %s %s  %5lld %10llu ", status, date.c_str(), time.c_str(), age,
-                  size);
+    std::snprintf(columns, sizeof columns, "%s %s %s  %5lld %10llu ", status, date.c_str(), time.c_str(), age, size);
     return columns + name + lineEnd;
 }
 

@@ -19,8 +19,7 @@ std::string expectedText(const std::string& utf8, const char* lineEnd = reportLi
 std::string banner(const char* lineEnd = reportLineEnd);
 
 // "Suche Dateien, deren <basis> mind. <days> Tage zurück liegt."
-std::string headline(int days, const char* basis = "letzter Schreibzugriff",
-                             const char* lineEnd = reportLineEnd);
+std::string headline(int days, const char* basis = "letzter Schreibzugriff", const char* lineEnd = reportLineEnd);
 
 std::string testRunLine(const char* lineEnd = reportLineEnd);
 
@@ -33,7 +32,7 @@ std::string listingHeader(const char* column = "(Änderung)  ", const char* line
 
 // One listing row: date as "07.03.2007", time as "09:05".
 std::string row(const char* status, const std::string& date, const std::string& time, long long age,
-                        unsigned long long size, const std::string& name, const char* lineEnd = reportLineEnd);
+                unsigned long long size, const std::string& name, const char* lineEnd = reportLineEnd);
 
 // The row of a file written at local noon daysAgo days back in the test zone.
 std::string noonRow(const char* status, int daysAgo, unsigned long long size, const std::string& name);
@@ -44,8 +43,7 @@ std::string dateDaysAgo(int daysAgo);
 
 // The count lines of a sweep that found, deleted and failed to delete so many
 // files, against the limit days.
-std::string countLines(int found, int deleted, int failed, int days = 31,
-                               const char* lineEnd = reportLineEnd);
+std::string countLines(int found, int deleted, int failed, int days = 31, const char* lineEnd = reportLineEnd);
 
 // The line that refuses a pattern too long to sweep; shown is the start of the
 // pattern that the line shows.
@@ -53,8 +51,7 @@ std::string refusal(const std::string& shown, const char* lineEnd = reportLineEn
 
 // The line that refuses a pattern whose way to its directory takes an unsafe
 // step; step and pattern go in as the bytes they are.
-std::string unsafeWay(const std::string& step, const std::string& pattern,
-                      const char* lineEnd = reportLineEnd);
+std::string unsafeWay(const std::string& step, const std::string& pattern, const char* lineEnd = reportLineEnd);
 // The line for a pattern whose directory is there but could not be reached or
 // listed: the step or directory, and the reason as the report words it.
 std::string unreachedWay(const std::string& step, const std::string& reason, const std::string& pattern,
@@ -62,7 +59,7 @@ std::string unreachedWay(const std::string& step, const std::string& reason, con
 
 // The run summary over so many patterns, with its count lines.
 std::string summary(int patterns, int found, int deleted, int failed, int days = 31,
-                            const char* lineEnd = reportLineEnd);
+                    const char* lineEnd = reportLineEnd);
 
 // The help text that follows the banner on the help screen, to its end.
 std::string helpText(const char* lineEnd = reportLineEnd);

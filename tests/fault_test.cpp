@@ -15,12 +15,12 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -164,8 +164,8 @@ TEST_F(Fault, AListingThatBreaksOffKeepsItsRowsAndSaysSo)
     Names gone{"a.log", "b.log", "c.log"};
     for (const std::string& name : gone)
         makeFile(dir / name, 40);
-    const RunResult result = runFegaus(
-        {"*.log"}, {.cwd = dir.path(), .env = {"LD_PRELOAD=" FEGAUS_IO_ERROR, "FEGAUS_TEST_EIO_AFTER=1"}});
+    const RunResult result =
+        runFegaus({"*.log"}, {.cwd = dir.path(), .env = {"LD_PRELOAD=" FEGAUS_IO_ERROR, "FEGAUS_TEST_EIO_AFTER=1"}});
     for (const std::string& name : remaining(dir.path()))
         gone.erase(name);
     ASSERT_EQ(gone.size(), 1u); // whichever the directory gives first
@@ -227,9 +227,8 @@ TEST_F(Fault, ANameIsListedAsAskedBesideALinkDifferingInCase)
     makeFile(dir / "app.log", 40);
     ASSERT_EQ(link((dir / "app.log").c_str(), (dir / "APP.LOG").c_str()), 0);
     for (const char* name : {"app.log", "APP.LOG"}) {
-        EXPECT_EQ(run({"-T", name}).out, banner() + testRunLine() + headline(31) + patternHeader(name)
-                                             + listingHeader() + noonRow("TST", 40, 0, name)
-                                             + countLines(1, 0, 0));
+        EXPECT_EQ(run({"-T", name}).out, banner() + testRunLine() + headline(31) + patternHeader(name) + listingHeader()
+                                             + noonRow("TST", 40, 0, name) + countLines(1, 0, 0));
     }
 }
 
@@ -297,9 +296,8 @@ TEST_F(Fault, OnAFileSystemIgnoringCaseAFileIsListedAsStored)
     EXPECT_EQ(run({"-T", "ntfs/APP.*"}).out, head + patternHeader("ntfs/APP.*") + nothingFound());
     EXPECT_EQ(run({"-T", "ntfs/APP.LOG"}).out, head + patternHeader("ntfs/APP.LOG") + listingHeader()
                                                    + noonRow("TST", 40, 0, stored) + countLines(1, 0, 0));
-    EXPECT_EQ(run({"ntfs/APP.LOG"}).out, banner() + headline(31) + patternHeader("ntfs/APP.LOG")
-                                             + listingHeader() + noonRow("DEL", 40, 0, stored)
-                                             + countLines(1, 1, 0));
+    EXPECT_EQ(run({"ntfs/APP.LOG"}).out, banner() + headline(31) + patternHeader("ntfs/APP.LOG") + listingHeader()
+                                             + noonRow("DEL", 40, 0, stored) + countLines(1, 1, 0));
     EXPECT_EQ(remaining(dir / "ntfs"), Names{});
 }
 
@@ -346,10 +344,10 @@ TEST_P(PatternNamingNoFile, RemovesNothing)
 
 struct WayCase {
     const char* pattern;
-    const char* step; // the step refused, "$D" standing for the test's directory; nullptr when followed
-    const char* removed; // the file that goes when the way is followed
+    const char* step;              // the step refused, "$D" standing for the test's directory; nullptr when followed
+    const char* removed;           // the file that goes when the way is followed
     const char* failure = nullptr; // the reason when the step fails instead of being refused
-    const char* fault = nullptr; // an environment entry for the preloaded fault
+    const char* fault = nullptr;   // an environment entry for the preloaded fault
 };
 
 void PrintTo(const WayCase& c, std::ostream* out)
@@ -397,14 +395,21 @@ TEST_P(WayToTheDirectory, IsFollowedOnlyWhereNoOtherUserCanHaveLaidALink)
         makeFile(dir / sub + "/young.log", 3);
     }
     const std::pair<std::string, const char*> links[] = {{dir / "victim", "logs"},
-        {"../victim", "user/cache"}, {dir / "victim", "user/outside"}, {"..", "user/deep/up"},
-        {"releases/v2", "user/current"}, {".", "user/self"}, {".", "tmp/cache"}, {"./.", "tmp/dots"},
-        {longTarget, "tmp/long"}, {"victim", "rootlink"}, {"/tmp\r\n\x1b[2J\u202e", "user/lines"}};
+                                                         {"../victim", "user/cache"},
+                                                         {dir / "victim", "user/outside"},
+                                                         {"..", "user/deep/up"},
+                                                         {"releases/v2", "user/current"},
+                                                         {".", "user/self"},
+                                                         {".", "tmp/cache"},
+                                                         {"./.", "tmp/dots"},
+                                                         {longTarget, "tmp/long"},
+                                                         {"victim", "rootlink"},
+                                                         {"/tmp\r\n\x1b[2J\u202e", "user/lines"}};
     for (const auto& [target, name] : links)
         ASSERT_EQ(symlink(target.c_str(), (dir / name).c_str()), 0);
-    for (const char* owned : {"user", "user/deep", "user/releases", "user/releases/v2", "user/cache",
-                              "user/outside", "user/deep/up", "user/current", "user/self", "tmp/cache",
-                              "tmp/dots", "tmp/long", "user/lines"})
+    for (const char* owned :
+         {"user", "user/deep", "user/releases", "user/releases/v2", "user/cache", "user/outside", "user/deep/up",
+          "user/current", "user/self", "tmp/cache", "tmp/dots", "tmp/long", "user/lines"})
         ASSERT_EQ(lchown((dir / owned).c_str(), 65534, 65534), 0); // nobody, nogroup
     // Root's own link, given a second name in root's sticky directory, as a user can
     // where the kernel does not protect hard links.
@@ -427,8 +432,8 @@ TEST_P(WayToTheDirectory, IsFollowedOnlyWhereNoOtherUserCanHaveLaidALink)
         std::string step = c.step;
         if (const std::size_t at = step.find("$D"); at != std::string::npos)
             step.replace(at, 2, dir.path());
-        const std::string line = c.failure != nullptr ? unreachedWay(step, c.failure, c.pattern)
-                                                      : unsafeWay(step, c.pattern);
+        const std::string line =
+            c.failure != nullptr ? unreachedWay(step, c.failure, c.pattern) : unsafeWay(step, c.pattern);
         EXPECT_EQ(sweep({"-Q", c.pattern}), line);
         EXPECT_EQ(sweep({c.pattern}), banner() + headline(31) + patternHeader(c.pattern) + line);
     }
@@ -500,8 +505,7 @@ TEST_F(Fault, LinksGoThemselvesAndTheirTargetsStayUntouched)
         return noonRow("DEL", 50, target.size(), name);
     };
     expectReport(result.out, banner() + headline(31) + patternHeader("*.log") + listingHeader(),
-                 {linkRow("toold.log", elsewhere / "old.txt"),
-                  linkRow("toreadonly.log", elsewhere / "readonly.txt"),
+                 {linkRow("toold.log", elsewhere / "old.txt"), linkRow("toreadonly.log", elsewhere / "readonly.txt"),
                   linkRow("dangling.log", elsewhere / "nowhere")},
                  countLines(3, 3, 0));
     EXPECT_EQ(remaining(dir.path()), (Names{"young.log", "todir.log"}));
@@ -545,16 +549,16 @@ TEST_P(AwkwardName, IsFoundByItsNameAndByAWildcardAndRemovedAlone)
     // pattern too long for the buffer is refused whole.
     const std::string pattern = "./" + name;
     const RunResult byName = run({"-T", "none", pattern});
-    const std::string sweep = pattern.size() <= 199
-                                  ? patternHeader(pattern) + listingHeader() + noonRow("TST", 40, 0, name) + countLines(1, 0, 0)
-                                  : refusal(pattern.substr(0, 60));
+    const std::string sweep = pattern.size() <= 199 ? patternHeader(pattern) + listingHeader()
+                                                          + noonRow("TST", 40, 0, name) + countLines(1, 0, 0)
+                                                    : refusal(pattern.substr(0, 60));
     EXPECT_EQ(byName.out, banner() + testRunLine() + headline(31) + patternHeader("none") + nothingFound() + sweep
                               + (pattern.size() <= 199 ? summary(2, 1, 0, 0) : ""));
 
     const RunResult byWildcard = run({"*"});
     EXPECT_EQ(byWildcard.status, 0);
-    EXPECT_EQ(byWildcard.out, banner() + headline(31) + patternHeader("*") + listingHeader() + noonRow("DEL", 40, 0, name)
-                                  + countLines(1, 1, 0));
+    EXPECT_EQ(byWildcard.out, banner() + headline(31) + patternHeader("*") + listingHeader()
+                                  + noonRow("DEL", 40, 0, name) + countLines(1, 1, 0));
     EXPECT_EQ(remaining(dir.path()), neighbour);
 }
 
@@ -594,8 +598,9 @@ TEST_P(PatternLength, FitsWholeOrIsRefusedWholeNeverCut)
     EXPECT_EQ(result.status, 0);
     const std::string head = quiet ? "" : banner() + headline(31);
     if (pattern.size() <= 199) {
-        EXPECT_EQ(result.out, quiet ? "" : head + patternHeader(pattern) + listingHeader() + noonRow("DEL", 40, 0, "x.log")
-                                  + countLines(1, 1, 0));
+        EXPECT_EQ(result.out, quiet ? ""
+                                    : head + patternHeader(pattern) + listingHeader() + noonRow("DEL", 40, 0, "x.log")
+                                          + countLines(1, 1, 0));
         EXPECT_EQ(remaining(dir.path()), (Names{"x.lo"}));
     } else {
         EXPECT_EQ(result.out, head + refusal(pattern.substr(0, 60)));

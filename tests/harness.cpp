@@ -1,8 +1,8 @@
 #include "harness.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <ftw.h>
+#include <grp.h>
 #include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -73,9 +73,7 @@ OutputEnds openSink(Sink sink, const std::string& cwd)
         ends.file = (cwd.empty() ? std::string(".") : cwd) + "/.report";
         ends.write = open(ends.file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         break;
-    case Sink::FullDevice:
-        ends.write = open("/dev/full", O_WRONLY | O_CLOEXEC);
-        break;
+    case Sink::FullDevice: ends.write = open("/dev/full", O_WRONLY | O_CLOEXEC); break;
     }
     if (ends.write < 0)
         throw std::runtime_error("cannot open the output sink");
@@ -205,8 +203,8 @@ TempDir::~TempDir()
         },
         16, FTW_PHYS);
     nftw(
-        path_.c_str(), [](const char* path, const struct stat*, int, FTW*) { return remove(path); },
-        16, FTW_DEPTH | FTW_PHYS);
+        path_.c_str(), [](const char* path, const struct stat*, int, FTW*) { return remove(path); }, 16,
+        FTW_DEPTH | FTW_PHYS);
 }
 
 std::string TempDir::operator/(const std::string& name) const

@@ -9,7 +9,6 @@
 
 namespace {
 
-
 struct HelpCase {
     std::vector<std::string> args;
     bool withBanner;

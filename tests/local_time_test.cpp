@@ -39,13 +39,12 @@ constexpr PointInTime step = 17 * 60 + 23;
             std::tm fields;
             localtime_r(&value, &fields);
             LocalDateTime local{};
-            if (!localDateTime(probe, local) || local.year != fields.tm_year + 1900
-                || local.month != fields.tm_mon + 1 || local.day != fields.tm_mday
-                || local.hour != fields.tm_hour || local.minute != fields.tm_min) {
+            if (!localDateTime(probe, local) || local.year != fields.tm_year + 1900 || local.month != fields.tm_mon + 1
+                || local.day != fields.tm_mday || local.hour != fields.tm_hour || local.minute != fields.tm_min) {
                 std::fprintf(stderr, "%lld: %04d-%02d-%02d %02d:%02d, expected %04d-%02d-%02d %02d:%02d\n",
-                             static_cast<long long>(probe), local.year, local.month, local.day,
-                             local.hour, local.minute, fields.tm_year + 1900, fields.tm_mon + 1,
-                             fields.tm_mday, fields.tm_hour, fields.tm_min);
+                             static_cast<long long>(probe), local.year, local.month, local.day, local.hour,
+                             local.minute, fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
+                             fields.tm_min);
                 std::exit(1);
             }
         }

@@ -71,9 +71,9 @@ TEST_F(RunSummary, OnlyForTwoOrMorePatterns)
     EXPECT_EQ(captured(printRunSummary), "");
     runTotals = RunTotals{3, 5, 4, 1};
     EXPECT_EQ(captured(printRunSummary), expectedText("\nZusammenfassung über 3 Dateipfade:\n"
-                                              "    5 Dateien sind älter als 60 Tage.\n"
-                                              "    4 Dateien gelöscht.\n\n"
-                                              "    1 Datei konnte nicht gelöscht werden.\n\n"));
+                                                      "    5 Dateien sind älter als 60 Tage.\n"
+                                                      "    4 Dateien gelöscht.\n\n"
+                                                      "    1 Datei konnte nicht gelöscht werden.\n\n"));
 }
 
 TEST_F(RunSummary, NeverInQuietMode)

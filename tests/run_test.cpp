@@ -38,8 +38,8 @@ TEST_F(Run, TestRunListsAndDeletesNothing)
     makeFile(dir / "a.log", 40, 1);
     makeFile(dir / "b.log", 5, 1);
     const RunResult result = run({"-L=7", "-Q", "-T", dir / "*.log"});
-    EXPECT_EQ(result.out, banner() + testRunLine() + headline(7) + patternHeader(dir / "*.log")
-                              + listingHeader() + noonRow("TST", 40, 1, "a.log") + countLines(1, 0, 0, 7));
+    EXPECT_EQ(result.out, banner() + testRunLine() + headline(7) + patternHeader(dir / "*.log") + listingHeader()
+                              + noonRow("TST", 40, 1, "a.log") + countLines(1, 0, 0, 7));
     EXPECT_TRUE(exists(dir / "a.log"));
 }
 
@@ -73,8 +73,7 @@ TEST_F(Run, PluralsAndTheSummaryOverSeveralPatterns)
     const RunResult result = run({"-L=60", dir / "*.log", dir / "*.txt"});
     const std::string logs = patternHeader(dir / "*.log") + listingHeader();
     // Entries come in the order the directory gives them, so compare the blocks' ends.
-    EXPECT_NE(result.out.find(countLines(3, 3, 0, 60) + patternHeader(dir / "*.txt")), std::string::npos)
-        << result.out;
+    EXPECT_NE(result.out.find(countLines(3, 3, 0, 60) + patternHeader(dir / "*.txt")), std::string::npos) << result.out;
     EXPECT_TRUE(result.out.ends_with(countLines(2, 1, 1, 60) + summary(2, 5, 4, 1, 60))) << result.out;
     EXPECT_TRUE(result.out.starts_with(banner() + headline(60) + logs)) << result.out;
 }
@@ -104,9 +103,9 @@ TEST_F(Run, ZeroLimitBecomesAPatternAndTheDefaultApplies)
 {
     makeFile(dir / "a.log", 31, 7);
     const RunResult result = run({"-L=0", "*.log"});
-    EXPECT_EQ(result.out, banner() + headline(31) + patternHeader("-L=0") + nothingFound()
-                              + patternHeader("*.log") + listingHeader() + noonRow("DEL", 31, 7, "a.log")
-                              + countLines(1, 1, 0, 31) + summary(2, 1, 1, 0, 31));
+    EXPECT_EQ(result.out, banner() + headline(31) + patternHeader("-L=0") + nothingFound() + patternHeader("*.log")
+                              + listingHeader() + noonRow("DEL", 31, 7, "a.log") + countLines(1, 1, 0, 31)
+                              + summary(2, 1, 1, 0, 31));
 }
 
 TEST_F(Run, TestRunSummaryHasOnlyTheFoundLine)
@@ -115,9 +114,9 @@ TEST_F(Run, TestRunSummaryHasOnlyTheFoundLine)
     makeFile(dir / "b.txt", 3, 1);
     const RunResult result = run({"-T", "-L=2", "*.log", "*.txt"});
     EXPECT_EQ(result.out, banner() + testRunLine() + headline(2) + patternHeader("*.log") + listingHeader()
-                              + noonRow("TST", 3, 1, "a.log") + countLines(1, 0, 0, 2)
-                              + patternHeader("*.txt") + listingHeader() + noonRow("TST", 3, 1, "b.txt")
-                              + countLines(1, 0, 0, 2) + summary(2, 2, 0, 0, 2));
+                              + noonRow("TST", 3, 1, "a.log") + countLines(1, 0, 0, 2) + patternHeader("*.txt")
+                              + listingHeader() + noonRow("TST", 3, 1, "b.txt") + countLines(1, 0, 0, 2)
+                              + summary(2, 2, 0, 0, 2));
 }
 
 TEST_F(Run, DirectoriesAreSkippedAndNotCounted)
@@ -158,11 +157,11 @@ TEST_F(Run, EmptyArgumentsAreSkippedAndNotCounted)
 TEST_F(Run, CreationTimeBasisJudgesTheCreationTime)
 {
     makeFile(dir / "a.log", 40, 1);
-    EXPECT_EQ(run({"-C", "-T", "-L=1", "a.log"}).out, banner() + testRunLine() + headline(1, "Erstellung")
-                                                           + patternHeader("a.log") + countLines(0, 0, 0, 1));
-    EXPECT_EQ(run({"-W", "-T", "-L=1", "a.log"}).out, banner() + testRunLine() + headline(1)
-                                                           + patternHeader("a.log") + listingHeader()
-                                                           + noonRow("TST", 40, 1, "a.log") + countLines(1, 0, 0, 1));
+    EXPECT_EQ(run({"-C", "-T", "-L=1", "a.log"}).out,
+              banner() + testRunLine() + headline(1, "Erstellung") + patternHeader("a.log") + countLines(0, 0, 0, 1));
+    EXPECT_EQ(run({"-W", "-T", "-L=1", "a.log"}).out, banner() + testRunLine() + headline(1) + patternHeader("a.log")
+                                                          + listingHeader() + noonRow("TST", 40, 1, "a.log")
+                                                          + countLines(1, 0, 0, 1));
 }
 
 namespace {
@@ -205,8 +204,8 @@ TEST_P(CreationStandIn, IsNeverEarlierThanTheTrueCreation)
     const int judged = GetParam().judgedDaysAgo;
     EXPECT_EQ(result.out, banner() + headline(31, "Erstellung") + patternHeader("copy.log")
                               + (judged < 0 ? countLines(0, 0, 0)
-                                            : listingHeader("(Erstellung)")
-                                                  + noonRow("DEL", judged, 1, "copy.log") + countLines(1, 1, 0)));
+                                            : listingHeader("(Erstellung)") + noonRow("DEL", judged, 1, "copy.log")
+                                                  + countLines(1, 1, 0)));
     EXPECT_EQ(exists(dir / "copy.log"), judged < 0);
 }
 
@@ -214,10 +213,9 @@ TEST_F(Run, SizeColumnTakesTheWholeSixtyFourBits)
 {
     makeFile(dir / "big.log", 60, 5000000000LL);
     makeFile(dir / "huge.log", 60, 98765432109LL);
-    EXPECT_EQ(run({"-T", "big.log"}).out,
-              banner() + testRunLine() + headline(31) + patternHeader("big.log") + listingHeader()
-                  + "TST " + dateDaysAgo(60) + " 12:00     60 5000000000 big.log\n"
-                  + countLines(1, 0, 0, 31));
+    EXPECT_EQ(run({"-T", "big.log"}).out, banner() + testRunLine() + headline(31) + patternHeader("big.log")
+                                              + listingHeader() + "TST " + dateDaysAgo(60)
+                                              + " 12:00     60 5000000000 big.log\n" + countLines(1, 0, 0, 31));
     EXPECT_NE(run({"-T", "huge.log"}).out.find("   60 98765432109 huge.log\n"), std::string::npos);
 }
 
@@ -225,9 +223,8 @@ TEST_F(Run, NamesPassAsBytes)
 {
     const std::string name = "caf\xC3\xA9 \xFF log.txt";
     makeFile(dir / name, 45, 3);
-    EXPECT_EQ(run({"-T", "*"}).out, banner() + testRunLine() + headline(31) + patternHeader("*")
-                                        + listingHeader() + noonRow("TST", 45, 3, name)
-                                        + countLines(1, 0, 0, 31));
+    EXPECT_EQ(run({"-T", "*"}).out, banner() + testRunLine() + headline(31) + patternHeader("*") + listingHeader()
+                                        + noonRow("TST", 45, 3, name) + countLines(1, 0, 0, 31));
 }
 
 TEST_F(Run, FilesWithoutADateOrFromTheFutureAreNeverSelected)
@@ -272,8 +269,8 @@ TEST_F(Run, RowsAlikeInDateAndTimeKeepTheirOwnStatusSizeAndName)
 
     std::vector<std::string> expected;
     for (int i = 0; i < 5; ++i)
-        expected.push_back(noonRow("DEL", 50, static_cast<unsigned long long>(i) * 1000,
-                               "same" + std::to_string(i) + ".log"));
+        expected.push_back(
+            noonRow("DEL", 50, static_cast<unsigned long long>(i) * 1000, "same" + std::to_string(i) + ".log"));
     expected.push_back(noonRow("ERR", 50, 7, "locked.log"));
     std::string minute = noonRow("DEL", 50, 8, "minute.log");
     minute.replace(minute.find("12:00"), 5, "12:01");

@@ -67,11 +67,11 @@ std::string numbered(const char* prefix, int number, std::size_t length, const c
 
 struct BatchCase {
     const char* label;
-    int entries;       // bound of a batch in entries
-    int nameBytes;     // bound of a batch in name bytes
-    int files;         // matching files in the directory
+    int entries;   // bound of a batch in entries
+    int nameBytes; // bound of a batch in name bytes
+    int files;     // matching files in the directory
     std::size_t nameLength;
-    int batchSize;     // how many entries each full batch then holds
+    int batchSize; // how many entries each full batch then holds
 };
 
 void PrintTo(const BatchCase& c, std::ostream* out)

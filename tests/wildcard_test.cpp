@@ -89,7 +89,7 @@ TEST(Wildcard, NamesLongerThanAnyFileSystemAllowsMatchNothing)
     EXPECT_TRUE(wildcardMatch("*", std::string(255, 'a').c_str()));
     EXPECT_TRUE(wildcardMatch("a*?", std::string(255, 'a').c_str()));
     EXPECT_FALSE(wildcardMatch("*", std::string(256, 'a').c_str()));
-// clang-format on
+    // clang-format on
 }
 
 TEST(Wildcard, RecognisesWildcards)

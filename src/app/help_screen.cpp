@@ -49,7 +49,8 @@ void printHelpScreen()
     printOut("  fegaus -L=31 *.log\n"_de);
     printOut("  Löscht im aktuellen Verzeichnis .log Dateien, die älter als 31 Tage sind.\n\n"_de);
     printOut("  fegaus -L=60 -W -Q e:\\log\\*.*\n"_de);
-    printOut("  Löscht alle Dateien in 'e:\\log', deren letzter\n  Schreibzugriff länger als 60 Tage zurück liegt.\n\n"_de);
+    printOut(
+        "  Löscht alle Dateien in 'e:\\log', deren letzter\n  Schreibzugriff länger als 60 Tage zurück liegt.\n\n"_de);
     printOut("  fegaus -L=365 -T *.*\n"_de);
     printOut("  Testet, welche Dateien älter als 365 Tage sind und gelöscht werden würden.\n\n"_de);
     printOut("  fegaus\n"_de);

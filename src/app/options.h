@@ -35,8 +35,7 @@ inline constexpr OptionLetter optionTable[] = {
 // 1 when arg is the text option "-<letter>=<text>" with a text; the text, without
 // double quotes, is copied into text, or left empty with tooLong set when it does
 // not fit in capacity - 1 characters.
-[[nodiscard]] int matchTextOption(const char* arg, char letter, char* text, std::size_t capacity,
-                                  bool& tooLong);
+[[nodiscard]] int matchTextOption(const char* arg, char letter, char* text, std::size_t capacity, bool& tooLong);
 
 // What the scan found.
 struct ScanResult {

@@ -80,8 +80,7 @@ void printRunOpening()
 
 bool nothingToSweep(const ScanResult& scan, const Arguments& arguments)
 {
-    return runSettings.pattern[0] == '\0' && scan.tooLongTextOption == nullptr
-           && scan.firstPattern == arguments.count;
+    return runSettings.pattern[0] == '\0' && scan.tooLongTextOption == nullptr && scan.firstPattern == arguments.count;
 }
 
 void sweepPatterns(const ScanResult& scan, const Arguments& arguments)

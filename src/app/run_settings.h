@@ -13,7 +13,7 @@ enum class TimeBasis { LastWrite, Creation };
 // Written by the option scan before the first sweep, read-only afterwards except
 // for pattern, which holds the pattern being swept.
 struct RunSettings {
-    std::int32_t maxAgeDays;  // 0 while unset; at least 1 once the run starts
+    std::int32_t maxAgeDays; // 0 while unset; at least 1 once the run starts
     TimeBasis timeBasis;
     bool quiet;
     bool testRun;

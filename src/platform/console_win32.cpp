@@ -50,7 +50,8 @@ void writeOut(const char* bytes, std::size_t length)
     // Each print is whole, so it holds whole characters; on a console it
     // appears as soon as it is made.
     static wchar_t text[printCapacity];
-    const int units = MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(length), text, static_cast<int>(printCapacity));
+    const int units =
+        MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(length), text, static_cast<int>(printCapacity));
     DWORD written;
     WriteConsoleW(console, text, static_cast<DWORD>(units), &written, nullptr);
 }

@@ -168,8 +168,7 @@ inline constexpr std::size_t shownCapacity = 2048;
 // listed, except on a terminal, which sees every control character as '?'
 // (POSIX systems), and where the output takes UTF-8 and the listed form is not
 // the name itself (a Windows console, which gets the exact name).
-[[nodiscard]] const char* shownName(SearchHandle search, const FindEntry& entry,
-                                    char (&shown)[shownCapacity]);
+[[nodiscard]] const char* shownName(SearchHandle search, const FindEntry& entry, char (&shown)[shownCapacity]);
 
 // The process's command line as one text, where the platform hands it over
 // unsplit; nullptr where the arguments arrive split.

@@ -58,8 +58,7 @@ static_assert(batchNameCapacity <= 1 << nameOffsetBits);
 
 BatchEntry batchEntry(std::uint64_t inode, std::size_t nameOffset, bool isDirectory)
 {
-    return std::min(inode, largestSortedInode) << (nameOffsetBits + 1) | nameOffset << 1
-           | (isDirectory ? 1 : 0);
+    return std::min(inode, largestSortedInode) << (nameOffsetBits + 1) | nameOffset << 1 | (isDirectory ? 1 : 0);
 }
 
 std::size_t nameOffsetOf(BatchEntry entry)
@@ -91,7 +90,7 @@ struct SearchState {
     WildcardPattern preparedPattern; // namePattern, made ready once for every entry read
     char currentName[longestName];   // the entry delivered last, and its mode
     mode_t currentMode;
-    Batch batch;                     // the listed matches not yet delivered
+    Batch batch; // the listed matches not yet delivered
 };
 
 namespace {
@@ -166,14 +165,12 @@ bool lookUp(int directoryFd, const char* name, unsigned wanted, struct statx& st
 PointInTime creationStandIn(const struct statx& status)
 {
     const PointInTime written = pointInTime(status.stx_mtime);
-    const PointInTime changed =
-        (status.stx_mask & STATX_CTIME) ? pointInTime(status.stx_ctime) : noTime;
+    const PointInTime changed = (status.stx_mask & STATX_CTIME) ? pointInTime(status.stx_ctime) : noTime;
     return changed > written ? changed : written;
 }
 
 // Fills entry from the entry's own status (a link is judged by the link itself).
-void fillFromStatx(SearchState& search, const struct statx& status, const char* name,
-                   FindEntry& entry)
+void fillFromStatx(SearchState& search, const struct statx& status, const char* name, FindEntry& entry)
 {
     std::strcpy(search.currentName, name);
     search.currentMode = status.stx_mode;
@@ -198,8 +195,8 @@ void fillFromStatx(SearchState& search, const struct statx& status, const char* 
     std::strcpy(entry.name, name);
 }
 
-constexpr unsigned wantedStatus = STATX_TYPE | STATX_MODE | STATX_INO | STATX_NLINK | STATX_SIZE
-                                  | STATX_ATIME | STATX_MTIME | STATX_CTIME | STATX_BTIME;
+constexpr unsigned wantedStatus = STATX_TYPE | STATX_MODE | STATX_INO | STATX_NLINK | STATX_SIZE | STATX_ATIME
+                                  | STATX_MTIME | STATX_CTIME | STATX_BTIME;
 
 // Opens the directory that directoryFd stands for, to read its entries; nullptr
 // with errno set when it may not be read.
@@ -363,8 +360,8 @@ int findNext(SearchHandle search, FindEntry& entry)
 // name's room is kept free. Values out of range restore the default.
 void setSearchBatchLimits(int entries, int nameBytes)
 {
-    const bool valid = entries >= 1 && entries <= batchEntryCapacity && nameBytes >= longestName
-                       && nameBytes <= batchNameCapacity;
+    const bool valid =
+        entries >= 1 && entries <= batchEntryCapacity && nameBytes >= longestName && nameBytes <= batchNameCapacity;
     batchEntryLimit = valid ? entries : batchEntryCapacity;
     batchNameLimit = valid ? nameBytes : batchNameCapacity;
 }

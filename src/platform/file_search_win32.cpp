@@ -26,9 +26,9 @@
 
 #include "platform/file_search.h"
 
-#include "platform/safe_way_win32.h"
 #include "platform/file_time_win32.h"
 #include "platform/nt_calls_win32.h"
+#include "platform/safe_way_win32.h"
 #include "platform/test_hooks_win32.h"
 
 #include <windows.h>
@@ -95,12 +95,12 @@ constexpr auto noMoreFiles = static_cast<NTSTATUS>(0x80000006);
 } // namespace
 
 struct SearchState {
-    HANDLE directory;                // the pattern's directory, opened once
-    UINT codePage;                   // of patterns and listed names
-    const wchar_t* path;             // the directory's "\\?\" form, closed by '\'
+    HANDLE directory;    // the pattern's directory, opened once
+    UINT codePage;       // of patterns and listed names
+    const wchar_t* path; // the directory's "\\?\" form, closed by '\'
     std::size_t pathLength;
-    std::size_t listing;             // which of the listings the file system answers
-    bool volumeKnown;                // and the directory's volume, for 128-bit IDs
+    std::size_t listing; // which of the listings the file system answers
+    bool volumeKnown;    // and the directory's volume, for 128-bit IDs
     ULONGLONG volume;
     bool atDriveRoot;                // where there is no "." or ".." to deliver
     wchar_t mask[MAX_PATH];          // what the file system matches names against
@@ -175,8 +175,7 @@ bool pathEndsInName(const char* path, const char* name)
 // systems match by that; the tool matches as the system it runs on does.
 bool systemMakesDosWildcards()
 {
-    static const bool dosWildcards =
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr;
+    static const bool dosWildcards = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr;
     return dosWildcards;
 }
 
@@ -301,8 +300,7 @@ bool listedNameOf(const wchar_t* name, UINT codePage, char (&listed)[MAX_PATH])
     for (int units = static_cast<int>(std::wcslen(name)) - 1; units > 0; --units) {
         if (IS_HIGH_SURROGATE(name[units - 1]))
             continue; // never half a character
-        length = WideCharToMultiByte(codePage, 0, name, units, listed, MAX_PATH - 2, nullptr,
-                                     nullptr);
+        length = WideCharToMultiByte(codePage, 0, name, units, listed, MAX_PATH - 2, nullptr, nullptr);
         if (length > 0)
             break;
     }
@@ -400,8 +398,7 @@ void fileSystemMask(const wchar_t* name, bool patternEndsInDot, wchar_t* mask)
 
 // Fills every field of entry from the fixed part of one directory record and
 // its exact name, the name as listedNameOf gives it; false when it had to be cut.
-bool entryFromRecord(const FILE_BOTH_DIR_INFORMATION& record, const wchar_t* name, UINT codePage,
-                     FindEntry& entry)
+bool entryFromRecord(const FILE_BOTH_DIR_INFORMATION& record, const wchar_t* name, UINT codePage, FindEntry& entry)
 {
     // The system reports a file without any other attribute as NORMAL alone;
     // for the tool that is a file with no attribute bit set.
@@ -477,8 +474,7 @@ bool openFound(const SearchState& search, bool withId, HANDLE& file)
                           && !IsReparseTagNameSurrogate(search.foundTag);
     const ACCESS_MASK access = DELETE | (withId ? 0 : FILE_READ_ATTRIBUTES);
     const ULONG options = FILE_NON_DIRECTORY_FILE | (filtered ? 0 : FILE_OPEN_REPARSE_POINT);
-    return openRelative(search.directory, search.foundName, std::wcslen(search.foundName), true, access, options,
-                        file)
+    return openRelative(search.directory, search.foundName, std::wcslen(search.foundName), true, access, options, file)
            == 0;
 }
 

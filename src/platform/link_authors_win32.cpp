@@ -26,8 +26,8 @@ struct SixPartSid {
     SID_IDENTIFIER_AUTHORITY authority;
     DWORD parts[6];
 };
-SixPartSid trustedInstaller{SID_REVISION, 6, {{0, 0, 0, 0, 0, 5}},
-                            {80, 956008885u, 3418522649u, 1831038044u, 1853292631u, 2271478464u}};
+SixPartSid trustedInstaller{
+    SID_REVISION, 6, {{0, 0, 0, 0, 0, 5}}, {80, 956008885u, 3418522649u, 1831038044u, 1853292631u, 2271478464u}};
 
 // SYSTEM (S-1-5-18); Everyone (S-1-1-0), whom a missing ACL lets do anything;
 // OWNER RIGHTS (S-1-3-4), whose entry stands for the owner's own rights.

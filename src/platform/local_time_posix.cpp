@@ -45,14 +45,11 @@ void rememberDay(PointInTime time, const std::tm& fields)
     std::tm atLast;
     if (localtime_r(&first, &atFirst) == nullptr || localtime_r(&last, &atLast) == nullptr)
         return;
-    if (!sameLocalDay(atFirst, fields) || !sameLocalDay(atLast, fields) || atFirst.tm_hour != 0
-        || atFirst.tm_min != 0 || atFirst.tm_sec != 0 || atLast.tm_hour != 23
-        || atLast.tm_min != 59 || atLast.tm_sec != 59)
+    if (!sameLocalDay(atFirst, fields) || !sameLocalDay(atLast, fields) || atFirst.tm_hour != 0 || atFirst.tm_min != 0
+        || atFirst.tm_sec != 0 || atLast.tm_hour != 23 || atLast.tm_min != 59 || atLast.tm_sec != 59)
         return;
-    cachedDays[nextCachedDay] = CachedDay{.start = start,
-                                          .year = fields.tm_year + 1900,
-                                          .month = fields.tm_mon + 1,
-                                          .day = fields.tm_mday};
+    cachedDays[nextCachedDay] =
+        CachedDay{.start = start, .year = fields.tm_year + 1900, .month = fields.tm_mon + 1, .day = fields.tm_mday};
     nextCachedDay = (nextCachedDay + 1) % 4;
     if (cachedDayCount < 4)
         ++cachedDayCount;

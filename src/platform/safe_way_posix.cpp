@@ -55,11 +55,11 @@ struct Way {
     char targets[targetRoom];
     int targetsUsed;
     int links;
-    int fd;            // the directory reached so far
-    uid_t owner;       // the owner of what the last step reached, directory or link
-    int patternStart;  // where the pattern's component walked last starts
-    int patternEnd;    // and where it ends
-    int error;         // why the step failed, when it did
+    int fd;           // the directory reached so far
+    uid_t owner;      // the owner of what the last step reached, directory or link
+    int patternStart; // where the pattern's component walked last starts
+    int patternEnd;   // and where it ends
+    int error;        // why the step failed, when it did
 };
 
 // What became of a step: taken; impossible, as a way that does not exist; refused
@@ -192,7 +192,7 @@ void nameStep(const Way& way, char (&text)[shownCapacity])
 void recordFailure(int error)
 {
     static char number[16];
-    failure.kind = error == EACCES || error == EPERM ? Failure::AccessDenied
+    failure.kind = error == EACCES || error == EPERM    ? Failure::AccessDenied
                    : error == EBUSY || error == ETXTBSY ? Failure::InUse
                                                         : Failure::Other;
     failure.code = strerrorname_np(error);

@@ -90,9 +90,9 @@ struct Way {
     int links;
     Folder folders[mostFolders]; // from the last start to the folder the walk stands in
     int folderCount;
-    bool onShare;     // the last start is a share's root, whose links name the server's volumes
-    Owner owner;      // of what the last step reached; a link stands for its author
-    Owner author;     // the one author besides the system of the links taken
+    bool onShare;             // the last start is a share's root, whose links name the server's volumes
+    Owner owner;              // of what the last step reached; a link stands for its author
+    Owner author;             // the one author besides the system of the links taken
     std::size_t patternStart; // where the pattern's component walked last starts
     std::size_t patternEnd;   // and where it ends
     NTSTATUS status;          // why the step failed, when it did
@@ -215,8 +215,8 @@ std::size_t appendShown(char (&shown)[shownCapacity / 3], std::size_t used, cons
 // Appends path, a path in the "\\?\" form with a root of rootLength, up to end
 // as a user writes it: "C:\..." or "\\server\share\...", a path in the system's
 // own form as it stands; the root alone keeps its closing separator ("C:\").
-std::size_t appendWay(char (&shown)[shownCapacity / 3], std::size_t used, const wchar_t* path,
-                      std::size_t rootLength, std::size_t end, UINT codePage)
+std::size_t appendWay(char (&shown)[shownCapacity / 3], std::size_t used, const wchar_t* path, std::size_t rootLength,
+                      std::size_t end, UINT codePage)
 {
     if (end < rootLength)
         end = rootLength;
@@ -359,8 +359,8 @@ bool mayEnter(const Way& way, PSID owner)
 Step startAt(Way& way, const wchar_t* name, std::size_t length, bool onShare)
 {
     HANDLE root;
-    const NTSTATUS status = openRelative(nullptr, name, length, false, SYNCHRONIZE,
-                                         FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, root);
+    const NTSTATUS status =
+        openRelative(nullptr, name, length, false, SYNCHRONIZE, FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, root);
     if (status != 0)
         return failed(way, status);
     closeFolders(way);
@@ -576,9 +576,9 @@ Step takeStep(Way& way)
     if (way.folderCount == mostFolders)
         return Step::Impossible;
     HANDLE held;
-    const NTSTATUS status = openRelative(here(way).handle, name, length, false,
-                                         READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                         FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, held);
+    const NTSTATUS status =
+        openRelative(here(way).handle, name, length, false, READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                     FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, held);
     if (status != 0)
         return failed(way, status);
     const Step step = stepOnto(way, held);

@@ -8,8 +8,7 @@
 
 // Whether the file found, looked up directly in the directory under entry's name,
 // may be stored under a spelling that differs in the case of ASCII letters only.
-[[nodiscard]] bool mayBeStoredOtherwise(int directoryFd, const struct statx& found,
-                                        const FindEntry& entry);
+[[nodiscard]] bool mayBeStoredOtherwise(int directoryFd, const struct statx& found, const FindEntry& entry);
 
 // Replaces entry's name by the spelling under which directory, open for reading
 // the directory that directoryFd stands for, stores the file found, where the two

@@ -18,8 +18,7 @@ bool listedNameOf(const wchar_t* name, UINT codePage, char (&listed)[MAX_PATH]);
 
 // Fills every field of entry from the fixed part of one directory record and
 // its exact name, the name as listedNameOf gives it; false when it had to be cut.
-bool entryFromRecord(const FILE_BOTH_DIR_INFORMATION& record, const wchar_t* name, UINT codePage,
-                     FindEntry& entry);
+bool entryFromRecord(const FILE_BOTH_DIR_INFORMATION& record, const wchar_t* name, UINT codePage, FindEntry& entry);
 
 // Makes the searches that follow list without file IDs, as on a file system that
 // gives none, so that a removal compares times and size instead; false restores

@@ -62,8 +62,7 @@ bool validUtf8(const unsigned char* text, const unsigned char* end)
 // exact for a pattern of valid UTF-8: every place it reaches in the name is then
 // the start of one of the name's characters, so each '*', '?' and literal
 // character of the pattern takes whole characters, as in the textbook case.
-bool matchRange(const unsigned char* pattern, const unsigned char* patternEnd,
-                const unsigned char* name)
+bool matchRange(const unsigned char* pattern, const unsigned char* patternEnd, const unsigned char* name)
 {
     const unsigned char* starPattern = nullptr;
     const unsigned char* starName = nullptr;
@@ -128,8 +127,8 @@ void forEachPlace(const Places& places, Step step)
 // UTF-8 sequence of the name, and from there '*' and '?' step through other places
 // than from the sequence's start, so the last '*' is not the only one worth
 // falling back on.
-bool matchEveryWay(const unsigned char* pattern, const unsigned char* patternEnd,
-                   const unsigned char* name, std::size_t nameLength)
+bool matchEveryWay(const unsigned char* pattern, const unsigned char* patternEnd, const unsigned char* name,
+                   std::size_t nameLength)
 {
     Places reached{};
     add(reached, 0);
@@ -177,12 +176,11 @@ WildcardPattern prepareWildcard(const char* pattern)
     const auto* p = reinterpret_cast<const unsigned char*>(pattern);
     const std::size_t length = std::strlen(pattern);
     const bool valid = validUtf8(p, p + length);
-    return WildcardPattern{
-        .text = pattern,
-        .length = length,
-        .validUtf8 = valid,
-        .dotStar = length >= 2 && pattern[length - 2] == '.' && pattern[length - 1] == '*',
-        .starThenLiteral = valid && pattern[0] == '*' && !hasWildcard(pattern + 1)};
+    return WildcardPattern{.text = pattern,
+                           .length = length,
+                           .validUtf8 = valid,
+                           .dotStar = length >= 2 && pattern[length - 2] == '.' && pattern[length - 1] == '*',
+                           .starThenLiteral = valid && pattern[0] == '*' && !hasWildcard(pattern + 1)};
 }
 
 bool wildcardMatch(const WildcardPattern& pattern, const char* name)
@@ -197,8 +195,7 @@ bool wildcardMatch(const WildcardPattern& pattern, const char* name)
         return endsInLiteral(pattern, name, nameLength);
     if (pattern.validUtf8)
         return matchRange(p, end, n) || (pattern.dotStar && matchRange(p, end - 2, n));
-    return matchEveryWay(p, end, n, nameLength)
-           || (pattern.dotStar && matchEveryWay(p, end - 2, n, nameLength));
+    return matchEveryWay(p, end, n, nameLength) || (pattern.dotStar && matchEveryWay(p, end - 2, n, nameLength));
 }
 
 bool wildcardMatch(const char* pattern, const char* name)

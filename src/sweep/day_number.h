@@ -8,6 +8,6 @@
 {
     // Integer division truncates toward zero, as the classic formula wants.
     const std::int32_t a = (month - 14) / 12; // -1 for January and February, else 0
-    return (1461 * (year + 4800 + a)) / 4 + (367 * (month - 2 - 12 * a)) / 12
-           - (3 * ((year + 4900 + a) / 100)) / 4 + day - 32075;
+    return (1461 * (year + 4800 + a)) / 4 + (367 * (month - 2 - 12 * a)) / 12 - (3 * ((year + 4900 + a) / 100)) / 4
+           + day - 32075;
 }

@@ -16,7 +16,7 @@ void printOut(GermanText format, ...)
     va_end(args);
     if (length < 0)
         return;
-    const auto fitting = static_cast<std::size_t>(length) < sizeof text ? static_cast<std::size_t>(length)
-                                                                         : sizeof text - 1;
+    const auto fitting =
+        static_cast<std::size_t>(length) < sizeof text ? static_cast<std::size_t>(length) : sizeof text - 1;
     writeOut(text, fitting);
 }

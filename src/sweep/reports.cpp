@@ -20,8 +20,7 @@ void printFoundLine(std::int32_t count, std::int32_t maxAgeDays)
         printOut("    %d "_de, count);
     else
         printOut("    Keine "_de);
-    printOut("Datei%s %s älter als %d Tage.\n"_de, pluralEn(count), count > 1 ? "sind" : "ist",
-             maxAgeDays);
+    printOut("Datei%s %s älter als %d Tage.\n"_de, pluralEn(count), count > 1 ? "sind" : "ist", maxAgeDays);
 }
 
 void printDeletedLine(std::int32_t count)
@@ -35,8 +34,7 @@ void printFailedLine(std::int32_t count)
 {
     if (count == 0)
         return;
-    printOut("    %d Datei%s konnte%s nicht gelöscht werden.\n\n"_de, count, pluralEn(count),
-             count > 1 ? "n" : "");
+    printOut("    %d Datei%s konnte%s nicht gelöscht werden.\n\n"_de, count, pluralEn(count), count > 1 ? "n" : "");
 }
 
 void printRunSummary()

@@ -33,8 +33,7 @@ struct SweepPath {
 
 void printListingHeader()
 {
-    const GermanText column =
-        runSettings.timeBasis == TimeBasis::Creation ? "(Erstellung)"_de : "(Änderung)  "_de;
+    const GermanText column = runSettings.timeBasis == TimeBasis::Creation ? "(Erstellung)"_de : "(Änderung)  "_de;
     printOut("    Datum %s Tage       Byte Dateiname\n"_de, textOf(column));
 }
 
@@ -91,18 +90,16 @@ struct RowStart {
 
 // A status is one of three literals, so the same status is the same pointer; were
 // it not, the start would only be formatted anew.
-bool sameRowStart(const RowStart& start, const char* status, const LocalDateTime& local,
-                  std::int32_t age)
+bool sameRowStart(const RowStart& start, const char* status, const LocalDateTime& local, std::int32_t age)
 {
     return start.status == status && start.age == age && start.local.minute == local.minute
-           && start.local.hour == local.hour && start.local.day == local.day
-           && start.local.month == local.month && start.local.year == local.year;
+           && start.local.hour == local.hour && start.local.day == local.day && start.local.month == local.month
+           && start.local.year == local.year;
 }
 
 // "TST 07.03.2007 09:05     45 ": the year has four digits (calendarFields), and a
 // listed file's age is at least the limit, which is at least one day.
-void formatRowStart(RowStart& start, const char* status, const LocalDateTime& local,
-                    std::int32_t age)
+void formatRowStart(RowStart& start, const char* status, const LocalDateTime& local, std::int32_t age)
 {
     char* at = start.text;
     for (const char* c = status; *c != '\0'; ++c)
@@ -127,8 +124,8 @@ void formatRowStart(RowStart& start, const char* status, const LocalDateTime& lo
     start.age = age;
 }
 
-void printListingRow(const char* status, const LocalDateTime& local, std::int32_t age,
-                     std::uint64_t size, const char* name, RowStart& start)
+void printListingRow(const char* status, const LocalDateTime& local, std::int32_t age, std::uint64_t size,
+                     const char* name, RowStart& start)
 {
     if (!sameRowStart(start, status, local, age))
         formatRowStart(start, status, local, age);
@@ -144,13 +141,12 @@ void printListingRow(const char* status, const LocalDateTime& local, std::int32_
 }
 
 // Judges one entry of the walk: selects, deletes and lists it when it is old enough.
-void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAgeDays,
-                SweepPath& path, RowStart& rowStart, SweepCounts& counts)
+void sweepEntry(SearchHandle search, const FindEntry& entry, std::int32_t maxAgeDays, SweepPath& path,
+                RowStart& rowStart, SweepCounts& counts)
 {
     if (entry.attributes & attributeDirectory)
         return; // a directory, or no file to judge at all
-    const PointInTime time =
-        runSettings.timeBasis == TimeBasis::Creation ? entry.creationTime : entry.writeTime;
+    const PointInTime time = runSettings.timeBasis == TimeBasis::Creation ? entry.creationTime : entry.writeTime;
     LocalDateTime local;
     if (!localDateTime(time, local))
         return; // no date, no age: such a file is never judged old

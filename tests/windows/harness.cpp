@@ -103,8 +103,7 @@ TempDir::TempDir(const char* parent)
         GetTempPathA(sizeof base, base);
     static int serial = 0;
     for (;;) {
-        path_ = std::string(base) + "fegaus-" + std::to_string(GetCurrentProcessId()) + "-"
-                + std::to_string(++serial);
+        path_ = std::string(base) + "fegaus-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
         if (CreateDirectoryA(path_.c_str(), nullptr))
             return;
         if (GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -130,8 +129,8 @@ std::int64_t todayIn(const Zone& zone)
 {
     FILETIME clock;
     GetSystemTimeAsFileTime(&clock);
-    const std::int64_t ticks = static_cast<std::int64_t>(
-        (std::uint64_t{clock.dwHighDateTime} << 32) | clock.dwLowDateTime);
+    const std::int64_t ticks =
+        static_cast<std::int64_t>((std::uint64_t{clock.dwHighDateTime} << 32) | clock.dwLowDateTime);
     const std::int64_t seconds = (ticks - ticksBefore1970) / ticksPerSecond;
     return (seconds + zone.offset) / 86400;
 }
@@ -174,8 +173,8 @@ namespace {
 // (nullptr) leaves the moment it was made.
 void makeTimedFile(const std::string& path, std::uint64_t size, const FILETIME* creation, const FILETIME& written)
 {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     if (size != 0) {
         // Setting the end leaves a sparse file: gigabytes cost no disk space.

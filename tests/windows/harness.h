@@ -37,8 +37,7 @@ struct RunResult {
 
 // Runs fegaus.exe with the given command-line tail (quoted as a user would type
 // it) in directory cwd (or the current one), with TZ set to the zone.
-RunResult runFegaus(const std::string& arguments, const std::string& cwd = "",
-                    const Zone& zone = testZone);
+RunResult runFegaus(const std::string& arguments, const std::string& cwd = "", const Zone& zone = testZone);
 
 // Today's date in the zone, as days since 1970-01-01.
 std::int64_t todayIn(const Zone& zone);

@@ -3,8 +3,8 @@
 // given back to the system). The file removed must be the very entry listed,
 // and a young namesake, wherever the look-alike form points, must stay.
 
-#include "harness.h"
 #include "../repeated.h"
+#include "harness.h"
 #include "platform/file_search.h"
 #include "platform/test_hooks_win32.h"
 
@@ -35,8 +35,8 @@ std::wstring verbatim(const std::wstring& path)
 
 void makeWideFile(const std::wstring& path, std::int64_t writeTime, std::uint64_t size)
 {
-    const HANDLE file = CreateFileW(verbatim(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(verbatim(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     const std::string bytes(size, 'x');
     DWORD written = 0;
@@ -73,11 +73,9 @@ std::string ansiFormBySystem(const std::wstring& name)
 
 // The report from the pattern's header on: header, listing and count lines of
 // one pattern whose one old file, written at noon daysAgo days back, was removed.
-std::string deletedOneReport(const std::string& pattern, int daysAgo, unsigned size,
-                             const std::string& listed)
+std::string deletedOneReport(const std::string& pattern, int daysAgo, unsigned size, const std::string& listed)
 {
-    return patternHeader(pattern) + listingHeader() + noonRow("DEL", daysAgo, size, listed)
-           + countLines(1, 1, 0, 30);
+    return patternHeader(pattern) + listingHeader() + noonRow("DEL", daysAgo, size, listed) + countLines(1, 1, 0, 30);
 }
 
 std::string fromPatternHeader(const std::string& out)
@@ -105,10 +103,7 @@ protected:
 
     std::wstring logs() const { return wide(root.path()) + L"\\logs"; }
 
-    void make(const std::wstring& path, int daysAgo, unsigned size)
-    {
-        makeWideFile(path, noonDaysAgo(daysAgo), size);
-    }
+    void make(const std::wstring& path, int daysAgo, unsigned size) { makeWideFile(path, noonDaysAgo(daysAgo), size); }
 
     TempDir root;
     std::int64_t startDay = 0;

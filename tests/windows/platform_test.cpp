@@ -136,8 +136,8 @@ TEST_P(Removal, RespectsReadOnly)
     makeFileWrittenAt(dir / "kept.log", 1'600'000'000);
     makeReadOnly(dir / "kept.log");
     makeFileWrittenAt(dir / "busy.log", 1'600'000'000);
-    const HANDLE busy = CreateFileA((dir / "busy.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+    const HANDLE busy =
+        CreateFileA((dir / "busy.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     FindEntry entry;
     const SearchHandle search = findFirst((dir / "*.log").c_str(), entry);
     ASSERT_NE(search, nullptr);

@@ -39,8 +39,7 @@ TEST_F(Run, TestRunListsWithWindowsPathsAndLineEnds)
     const RunResult result = runFegaus("-T -L=30 " + pattern);
     EXPECT_EQ(result.status, 0u);
     EXPECT_EQ(result.out, banner() + testRunLine() + headline(30) + patternHeader(pattern) + listingHeader()
-                              + noonRow("TST", 40, 0x123456789ULL, "a.log")
-                              + countLines(1, 0, 0, 30));
+                              + noonRow("TST", 40, 0x123456789ULL, "a.log") + countLines(1, 0, 0, 30));
     EXPECT_TRUE(exists(dir / "a.log"));
 }
 
@@ -50,17 +49,13 @@ TEST_F(Run, DeletesOldFilesAndKeepsReadOnlyOnes)
     makeFile(dir / "locked.log", 31, 3);
     makeFile(dir / "young.log", 30, 1);
     makeReadOnly(dir / "locked.log");
-    const RunResult result = runFegaus((dir / "old.log") + " " + (dir / "locked.log") + " "
-                                       + (dir / "young.log"));
+    const RunResult result = runFegaus((dir / "old.log") + " " + (dir / "locked.log") + " " + (dir / "young.log"));
     EXPECT_EQ(result.status, 0u);
-    EXPECT_EQ(result.out,
-              banner() + headline(31)
-                  + patternHeader(dir / "old.log") + listingHeader() + noonRow("DEL", 31, 12, "old.log")
-                  + countLines(1, 1, 0)
-                  + patternHeader(dir / "locked.log") + listingHeader()
-                  + noonRow("ERR", 31, 3, "locked.log")
-                  + countLines(1, 0, 1) + patternHeader(dir / "young.log") + countLines(0, 0, 0)
-                  + summary(3, 2, 1, 1));
+    EXPECT_EQ(result.out, banner() + headline(31) + patternHeader(dir / "old.log") + listingHeader()
+                              + noonRow("DEL", 31, 12, "old.log") + countLines(1, 1, 0)
+                              + patternHeader(dir / "locked.log") + listingHeader()
+                              + noonRow("ERR", 31, 3, "locked.log") + countLines(1, 0, 1)
+                              + patternHeader(dir / "young.log") + countLines(0, 0, 0) + summary(3, 2, 1, 1));
     EXPECT_FALSE(exists(dir / "old.log"));
     EXPECT_TRUE(exists(dir / "locked.log"));
     EXPECT_TRUE(exists(dir / "young.log"));
@@ -93,8 +88,7 @@ TEST_P(Quoting, PatternArrivesAsTyped)
     const std::string pattern = expand(GetParam().pattern);
     const RunResult result = runFegaus("-T " + expand(GetParam().arguments), dir.path());
     EXPECT_EQ(result.out, banner() + testRunLine() + headline(31) + patternHeader(pattern) + listingHeader()
-                              + noonRow("TST", 50, 7, "alt.log")
-                              + countLines(1, 0, 0));
+                              + noonRow("TST", 50, 7, "alt.log") + countLines(1, 0, 0));
 }
 
 // clang-format off
@@ -120,8 +114,7 @@ TEST_F(Run, RelativeAndDriveRelativePatterns)
 TEST_F(Run, NothingFound)
 {
     const std::string pattern = dir / "missing\\*.log";
-    EXPECT_EQ(runFegaus(pattern).out, banner() + headline(31) + patternHeader(pattern)
-                                          + nothingFound());
+    EXPECT_EQ(runFegaus(pattern).out, banner() + headline(31) + patternHeader(pattern) + nothingFound());
 }
 
 // The date of a file follows TZ: 23:30 UTC forty days back is a day later in a
@@ -151,8 +144,7 @@ TEST_P(ZoneRun, FileDatesFollowTz)
     const std::string pattern = dir / "*.log";
     const RunResult result = runFegaus("-T -L=2 " + pattern, "", c.zone);
     EXPECT_EQ(result.out, banner() + testRunLine() + headline(2) + patternHeader(pattern) + listingHeader()
-                              + row("TST", dateText(fileDay), c.time, age, 1, "a.log")
-                              + countLines(1, 0, 0, 2));
+                              + row("TST", dateText(fileDay), c.time, age, 1, "a.log") + countLines(1, 0, 0, 2));
 }
 
 // clang-format off
@@ -169,9 +161,8 @@ INSTANTIATE_TEST_SUITE_P(Zones, ZoneRun, testing::Values(
 TEST_F(Run, TwoQuotesInsideQuotesCloseTheStretch)
 {
     const RunResult result = runFegaus("-T \"" + (dir / "a\"\"b c\""));
-    EXPECT_EQ(result.out, banner() + testRunLine() + headline(31)
-                              + patternHeader(dir / "a\"b") + nothingFound() + patternHeader("c") + nothingFound()
-                              + summary(2, 0, 0, 0));
+    EXPECT_EQ(result.out, banner() + testRunLine() + headline(31) + patternHeader(dir / "a\"b") + nothingFound()
+                              + patternHeader("c") + nothingFound() + summary(2, 0, 0, 0));
 }
 
 // The help screen ends the process from inside a print sequence; all of it

@@ -52,8 +52,8 @@ struct WayCase {
     const char* name;
     std::vector<Item> layout;
     const char* pattern;
-    const wchar_t* listed; // the folder the sweep lists, "" for none
-    std::string line;      // what -Q reports
+    const wchar_t* listed;                // the folder the sweep lists, "" for none
+    std::string line;                     // what -Q reports
     const wchar_t* changeAfter = nullptr; // on the first open, or read as a link, of this path,
     bool changeOnRead = false;
     Item change{}; // this takes its place, and the node moves away
@@ -61,10 +61,16 @@ struct WayCase {
 
 // What every layout holds besides, on C:, D:, E: and a volume known by its
 // GUID: Windows' folder, users' homes, and folders only administrators change.
-const Item common[] = {
-    {L"C:\\Windows", windows}, {L"C:\\Users\\alice", alices}, {L"C:\\Users\\alice\\logs", alices},
-    {L"C:\\Users\\bob", bobs}, {L"C:\\Users\\bob\\logs", bobs}, {L"C:\\Logs"}, {L"D:"}, {L"E:\\Logs"},
-    {L"E:\\Data", dataVolume}, {L"Volume{01234567-89ab-cdef-0123-456789abcdef}\\Logs"}};
+const Item common[] = {{L"C:\\Windows", windows},
+                       {L"C:\\Users\\alice", alices},
+                       {L"C:\\Users\\alice\\logs", alices},
+                       {L"C:\\Users\\bob", bobs},
+                       {L"C:\\Users\\bob\\logs", bobs},
+                       {L"C:\\Logs"},
+                       {L"D:"},
+                       {L"E:\\Logs"},
+                       {L"E:\\Data", dataVolume},
+                       {L"Volume{01234567-89ab-cdef-0123-456789abcdef}\\Logs"}};
 
 // The namespace by path, and what the tool did to it.
 struct Model {
@@ -144,8 +150,7 @@ NTSTATUS NTAPI modelOpen(PHANDLE handle, ACCESS_MASK, POBJECT_ATTRIBUTES attribu
     return 0;
 }
 
-NTSTATUS NTAPI modelQueryInformation(HANDLE handle, PIO_STATUS_BLOCK, PVOID buffer, ULONG,
-                                     FILE_INFORMATION_CLASS kind)
+NTSTATUS NTAPI modelQueryInformation(HANDLE handle, PIO_STATUS_BLOCK, PVOID buffer, ULONG, FILE_INFORMATION_CLASS kind)
 {
     const Item& item = itemOf(handle);
     auto* const tag = static_cast<FILE_ATTRIBUTE_TAG_INFORMATION*>(buffer);
@@ -158,8 +163,7 @@ NTSTATUS NTAPI modelQuerySecurity(HANDLE handle, SECURITY_INFORMATION, PSECURITY
                                   PULONG needed)
 {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(itemOf(handle).sddl, SDDL_REVISION_1, &descriptor,
-                                                              needed)
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(itemOf(handle).sddl, SDDL_REVISION_1, &descriptor, needed)
         || *needed > length)
         return static_cast<NTSTATUS>(0xC0000023);
     std::memcpy(buffer, descriptor, *needed);
