@@ -18,11 +18,8 @@
 // the name, and only the terminal decides how it is shown.
 //
 // Where the platforms differ on purpose, in one line each:
-// - the walked directory: POSIX walks a directory part once per run and later
-//   patterns with the same part, byte for byte, reuse it; Windows walks anew for
-//   every pattern.
-// - a name outside the code page: Windows lists a look-alike and removes by the
-//   exact name it holds; POSIX names are bytes, listed as they are.
+// - the walked directory: POSIX reuses it for a later pattern of the same directory part; Windows walks anew.
+// - a name outside the code page: Windows lists a look-alike and removes by the exact name; POSIX lists bytes.
 #pragma once
 
 #include <cstddef>
