@@ -262,9 +262,9 @@ bool readBatch(SearchState& search)
             batch.directoryEnd = true;
             break;
         }
-        if (!wildcardMatch(search.preparedPattern, found->d_name))
-            continue;
         const std::size_t size = std::strlen(found->d_name) + 1;
+        if (!wildcardMatch(search.preparedPattern, found->d_name, size - 1))
+            continue;
         std::memcpy(batch.names + used, found->d_name, size);
         batch.entries[batch.count++] = batchEntry(found->d_ino, used, found->d_type == DT_DIR);
         used += size;

@@ -94,16 +94,6 @@ Step failedStep(Way& way, int error)
     return Step::Failed;
 }
 
-// How many bytes the UTF-8 character at at takes; 0 where none starts there.
-int utf8Length(const unsigned char* at)
-{
-    const int length = at[0] >= 0xF5 ? 0 : at[0] >= 0xF0 ? 4 : at[0] >= 0xE0 ? 3 : at[0] >= 0xC2 ? 2 : 0;
-    for (int i = 1; i < length; ++i)
-        if ((at[i] & 0xC0) != 0x80)
-            return 0;
-    return length;
-}
-
 // Whether the character of length bytes at at is one that a terminal obeys
 // instead of showing, or that turns the text around it: a C0 control or DEL;
 // a C1 control, in UTF-8 or as a stray byte, as an eight-bit terminal takes it;
@@ -127,9 +117,9 @@ void maskControls(char* text)
     auto* const bytes = reinterpret_cast<unsigned char*>(text);
     std::size_t to = 0;
     for (std::size_t at = 0; bytes[at] != 0;) {
-        const int character = bytes[at] < 0x80 ? 1 : utf8Length(bytes + at);
-        const auto length = static_cast<std::size_t>(character > 0 ? character : 1);
-        if (isControl(bytes + at, character > 0 ? character : 1)) {
+        const int character = characterLength(bytes + at);
+        const auto length = static_cast<std::size_t>(character);
+        if (isControl(bytes + at, character)) {
             bytes[to++] = '?';
         } else {
             std::memmove(bytes + to, bytes + at, length);

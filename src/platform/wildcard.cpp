@@ -1,43 +1,12 @@
 #include "platform/wildcard.h"
 
+#include "platform/character_cut.h"
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
 namespace {
-
-// The length of the character at text: a whole valid UTF-8 sequence, or one byte.
-int characterLength(const unsigned char* text)
-{
-    const unsigned char lead = text[0];
-    int length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0; // no overlong forms
-        if (lead == 0xED)
-            high = 0x9F; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 1;
-    }
-    if (text[1] < low || text[1] > high)
-        return 1;
-    for (int i = 2; i < length; ++i) {
-        if (text[i] < 0x80 || text[i] > 0xBF)
-            return 1;
-    }
-    return length;
-}
 
 // characterLength without a call for a byte below 0x80, of which most names are
 // made: the greedy matcher steps through every name the directory holds.
@@ -183,12 +152,11 @@ WildcardPattern prepareWildcard(const char* pattern)
                            .starThenLiteral = valid && pattern[0] == '*' && !hasWildcard(pattern + 1)};
 }
 
-bool wildcardMatch(const WildcardPattern& pattern, const char* name)
+bool wildcardMatch(const WildcardPattern& pattern, const char* name, std::size_t nameLength)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(pattern.text);
     const auto* n = reinterpret_cast<const unsigned char*>(name);
     const auto* end = p + pattern.length;
-    const std::size_t nameLength = std::strlen(name);
     if (nameLength >= placeCount)
         return false;
     if (pattern.starThenLiteral)
@@ -200,7 +168,7 @@ bool wildcardMatch(const WildcardPattern& pattern, const char* name)
 
 bool wildcardMatch(const char* pattern, const char* name)
 {
-    return wildcardMatch(prepareWildcard(pattern), name);
+    return wildcardMatch(prepareWildcard(pattern), name, std::strlen(name));
 }
 
 bool hasWildcard(const char* text)

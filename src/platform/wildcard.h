@@ -25,8 +25,9 @@ struct WildcardPattern {
 
 [[nodiscard]] WildcardPattern prepareWildcard(const char* pattern);
 
-// As wildcardMatch, for a prepared pattern.
-[[nodiscard]] bool wildcardMatch(const WildcardPattern& pattern, const char* name);
+// As wildcardMatch, for a prepared pattern and a name of nameLength bytes, which
+// the caller has measured anyway.
+[[nodiscard]] bool wildcardMatch(const WildcardPattern& pattern, const char* name, std::size_t nameLength);
 
 // True when the text holds '*' or '?'.
 [[nodiscard]] bool hasWildcard(const char* text);
