@@ -149,7 +149,7 @@ TEST_F(Fault, AFileThatVanishesBeforeItsRemovalFailsAndTheWalkGoesOn)
     for (const char* name : {"a.log", "b.log", "c.log"})
         makeFile(dir / name, 40);
     const RunResult result =
-        runFegaus({"*.log"}, {.cwd = dir.path(), .env = {"LD_PRELOAD=" FEGAUS_VANISH, "FEGAUS_TEST_VANISH=b.log"}});
+        runFegaus({"*.log"}, {.cwd = dir.path(), .env = {"LD_PRELOAD=" FEGAUS_FAULTS, "FEGAUS_TEST_VANISH=b.log"}});
     EXPECT_EQ(result.status, 0);
     expectReport(result.out, banner() + headline(31) + patternHeader("*.log") + listingHeader(),
                  {noonRow("DEL", 40, 0, "a.log"), noonRow("ERR", 40, 0, "b.log"), noonRow("DEL", 40, 0, "c.log")},
@@ -165,7 +165,7 @@ TEST_F(Fault, AListingThatBreaksOffKeepsItsRowsAndSaysSo)
     for (const std::string& name : gone)
         makeFile(dir / name, 40);
     const RunResult result =
-        runFegaus({"*.log"}, {.cwd = dir.path(), .env = {"LD_PRELOAD=" FEGAUS_IO_ERROR, "FEGAUS_TEST_EIO_AFTER=1"}});
+        runFegaus({"*.log"}, {.cwd = dir.path(), .env = {"LD_PRELOAD=" FEGAUS_FAULTS, "FEGAUS_TEST_EIO_AFTER=1"}});
     for (const std::string& name : remaining(dir.path()))
         gone.erase(name);
     ASSERT_EQ(gone.size(), 1u); // whichever the directory gives first
@@ -361,24 +361,23 @@ class WayToTheDirectory : public Fault, public testing::WithParamInterface<WayCa
 const std::string longTarget = "../" + repeated("ä", 2046);
 const std::string longStep = "tmp/long -> ../" + repeated("ä", 894) + "...";
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Ways, WayToTheDirectory, testing::Values(
-    WayCase{"tmp/cache/*.log", "tmp/cache -> .", nullptr},
-    WayCase{"tmp/dots/old.log", "tmp/dots -> ./.", nullptr},
-    WayCase{"tmp/long/*.log", longStep.c_str(), nullptr},
-    WayCase{"tmp/rootlink/*.log", "tmp -> rootlink", nullptr},
-    WayCase{"user/self/current/*.log", nullptr, "user/releases/v2/old.log"},
-    WayCase{"user/cache/*.log", "user/cache -> ../victim", nullptr},
-    WayCase{"user/outside/*.log", "user/outside -> $D/victim", nullptr},
-    WayCase{"user/deep/up/../victim/*.log", "user/deep/up -> ..", nullptr},
-    WayCase{"user/cache/old.log", "user/cache -> ../victim", nullptr},
-    // A user's target is shown as the tool read it, its control characters as '?'.
-    WayCase{"user/lines/*.log", "user/lines -> /tmp???[2J?", nullptr},
-    // A failing disk is said, never taken for an empty search.
-    WayCase{"logs/*.log", "logs -> $D/victim", nullptr, "Fehler EIO", "FEGAUS_TEST_EIO_STEP=victim"},
-    WayCase{"logs/*.log", nullptr, "victim/old.log"},
-    WayCase{"user/current/*.log", nullptr, "user/releases/v2/old.log"}));
-// clang-format on
+INSTANTIATE_TEST_SUITE_P(Ways, WayToTheDirectory,
+                         testing::Values(WayCase{"tmp/cache/*.log", "tmp/cache -> .", nullptr},
+                                         WayCase{"tmp/dots/old.log", "tmp/dots -> ./.", nullptr},
+                                         WayCase{"tmp/long/*.log", longStep.c_str(), nullptr},
+                                         WayCase{"tmp/rootlink/*.log", "tmp -> rootlink", nullptr},
+                                         WayCase{"user/self/current/*.log", nullptr, "user/releases/v2/old.log"},
+                                         WayCase{"user/cache/*.log", "user/cache -> ../victim", nullptr},
+                                         WayCase{"user/outside/*.log", "user/outside -> $D/victim", nullptr},
+                                         WayCase{"user/deep/up/../victim/*.log", "user/deep/up -> ..", nullptr},
+                                         WayCase{"user/cache/old.log", "user/cache -> ../victim", nullptr},
+                                         // A user's target is shown as the tool read it, its control characters as '?'.
+                                         WayCase{"user/lines/*.log", "user/lines -> /tmp???[2J?", nullptr},
+                                         // A failing disk is said, never taken for an empty search.
+                                         WayCase{"logs/*.log", "logs -> $D/victim", nullptr, "Fehler EIO",
+                                                 "FEGAUS_TEST_EIO_STEP=victim"},
+                                         WayCase{"logs/*.log", nullptr, "victim/old.log"},
+                                         WayCase{"user/current/*.log", nullptr, "user/releases/v2/old.log"}));
 
 // A link that a less trusted user laid on the way to a pattern's directory must
 // not lead a run by root to anybody else's files; root's own links, and a user's
@@ -420,7 +419,7 @@ TEST_P(WayToTheDirectory, IsFollowedOnlyWhereNoOtherUserCanHaveLaidALink)
         GTEST_SKIP() << "fs.protected_hardlinks keeps even root from giving a link a second name here";
     Names expected = remaining(dir.path());
     const auto sweep = [&](std::vector<std::string> args) {
-        std::vector<std::string> env{"LD_PRELOAD=" FEGAUS_IO_ERROR};
+        std::vector<std::string> env{"LD_PRELOAD=" FEGAUS_FAULTS};
         if (c.fault != nullptr)
             env.emplace_back(c.fault);
         return runFegaus(args, {.cwd = dir.path(), .env = env}).out;
@@ -452,12 +451,10 @@ void PrintTo(const LoneWildcardCase& c, std::ostream* out)
 
 class LoneWildcard : public Fault, public testing::WithParamInterface<LoneWildcardCase> {};
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Patterns, LoneWildcard, testing::Values(
-    LoneWildcardCase{"*", {".hidden", "a", "c.log"}},
-    LoneWildcardCase{"*.*", {".hidden", "a", "c.log"}},
-    LoneWildcardCase{"?", {"a"}}));
-// clang-format on
+INSTANTIATE_TEST_SUITE_P(Patterns, LoneWildcard,
+                         testing::Values(LoneWildcardCase{"*", {".hidden", "a", "c.log"}},
+                                         LoneWildcardCase{"*.*", {".hidden", "a", "c.log"}},
+                                         LoneWildcardCase{"?", {"a"}}));
 
 TEST_P(LoneWildcard, SweepsTheCurrentDirectoryAndNothingBelow)
 {

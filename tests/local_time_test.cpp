@@ -74,16 +74,13 @@ TEST_P(LocalTime, RemembersDaysOnlyWhereTheZoneRulesAgree)
     EXPECT_EXIT(compareOverTwoYears(GetParam().rules), testing::ExitedWithCode(0), "");
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Zones, LocalTime,
-    testing::Values(Zone{"CentralEurope", "CET-1CEST,M3.5.0,M10.5.0/3"},
-                    Zone{"EasternAmerica", "EST5EDT,M3.2.0,M11.1.0"},
-                    Zone{"HalfHourChange", "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0"},
-                    Zone{"ChangeAtMidnight", "<-04>4<-03>,M9.1.6/24,M4.1.6/24"},
-                    Zone{"ChangeAtMidnightByDay", "<+0330>-3:30<+0430>,J79/24,J263/24"},
-                    Zone{"NoDaylightTime", "<+0545>-5:45"}),
-    [](const testing::TestParamInfo<Zone>& test) { return std::string(test.param.name); });
-// clang-format on
+INSTANTIATE_TEST_SUITE_P(Zones, LocalTime,
+                         testing::Values(Zone{"CentralEurope", "CET-1CEST,M3.5.0,M10.5.0/3"},
+                                         Zone{"EasternAmerica", "EST5EDT,M3.2.0,M11.1.0"},
+                                         Zone{"HalfHourChange", "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0"},
+                                         Zone{"ChangeAtMidnight", "<-04>4<-03>,M9.1.6/24,M4.1.6/24"},
+                                         Zone{"ChangeAtMidnightByDay", "<+0330>-3:30<+0430>,J79/24,J263/24"},
+                                         Zone{"NoDaylightTime", "<+0545>-5:45"}),
+                         [](const testing::TestParamInfo<Zone>& test) { return std::string(test.param.name); });
 
 } // namespace

@@ -48,16 +48,16 @@ TEST_P(CountLines, QuietLeavesOnlyTheFailedLine)
     EXPECT_EQ(captured([&] { printFailedLine(c.count); }), expectedText(c.failed));
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Counts, CountLines, testing::Values(
-    CountCase{0, "    Keine Datei ist älter als 31 Tage.\n", "", ""},
-    CountCase{1, "    1 Datei ist älter als 31 Tage.\n", "    1 Datei gelöscht.\n\n",
-              "    1 Datei konnte nicht gelöscht werden.\n\n"},
-    CountCase{2, "    2 Dateien sind älter als 31 Tage.\n", "    2 Dateien gelöscht.\n\n",
-              "    2 Dateien konnten nicht gelöscht werden.\n\n"},
-    CountCase{1000000, "    1000000 Dateien sind älter als 31 Tage.\n",
-              "    1000000 Dateien gelöscht.\n\n", "    1000000 Dateien konnten nicht gelöscht werden.\n\n"}));
-// clang-format on
+INSTANTIATE_TEST_SUITE_P(
+    Counts, CountLines,
+    testing::Values(CountCase{0, "    Keine Datei ist älter als 31 Tage.\n", "", ""},
+                    CountCase{1, "    1 Datei ist älter als 31 Tage.\n", "    1 Datei gelöscht.\n\n",
+                              "    1 Datei konnte nicht gelöscht werden.\n\n"},
+                    CountCase{2, "    2 Dateien sind älter als 31 Tage.\n", "    2 Dateien gelöscht.\n\n",
+                              "    2 Dateien konnten nicht gelöscht werden.\n\n"},
+                    CountCase{1000000, "    1000000 Dateien sind älter als 31 Tage.\n",
+                              "    1000000 Dateien gelöscht.\n\n",
+                              "    1000000 Dateien konnten nicht gelöscht werden.\n\n"}));
 
 class RunSummary : public testing::Test {
 protected:

@@ -185,12 +185,10 @@ class CreationStandIn : public Run, public testing::WithParamInterface<StandInCa
 
 } // namespace
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(NoBirthTime, CreationStandIn, testing::Values(
-    StandInCase{"CopiedInTodayWithOldWriteTime", 40, -1, -1},
-    StandInCase{"ChangedBeforeLastWrite", 40, 50, 40},
-    StandInCase{"ChangedAfterLastWrite", 50, 40, 40}));
-// clang-format on
+INSTANTIATE_TEST_SUITE_P(NoBirthTime, CreationStandIn,
+                         testing::Values(StandInCase{"CopiedInTodayWithOldWriteTime", 40, -1, -1},
+                                         StandInCase{"ChangedBeforeLastWrite", 40, 50, 40},
+                                         StandInCase{"ChangedAfterLastWrite", 50, 40, 40}));
 
 // Without a birth time the creation is judged by the later of the last write and
 // the last status change, which is never earlier than the true creation.

@@ -93,12 +93,8 @@ const BatchCase batchCases[] = {
     {"DefaultBoundsLongestNames", 0, 0, 6200, 255, 6145},
 };
 
-// clang-format off
 INSTANTIATE_TEST_SUITE_P(Bounds, SearchBatches, testing::ValuesIn(batchCases),
-                         [](const testing::TestParamInfo<BatchCase>& test) {
-                             return std::string(test.param.label);
-                         });
-// clang-format on
+                         [](const testing::TestParamInfo<BatchCase>& test) { return std::string(test.param.label); });
 
 } // namespace
 

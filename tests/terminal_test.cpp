@@ -75,30 +75,27 @@ TEST_P(OutputEncoding, TextsFollowTheLocaleNamesPassButNotIntoATerminal)
     EXPECT_EQ(out.find(other), std::string::npos) << out;
 }
 
-// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Sinks, OutputEncoding,
-    testing::Values(
-        EncodingCase{"TerminalAllUtf8", Sink::Terminal, {"LC_ALL=C.UTF-8"}, true},
-        EncodingCase{"TerminalLangUtf8", Sink::Terminal, {"LANG=C.UTF-8"}, true},
-        EncodingCase{"TerminalCtypeUtf8", Sink::Terminal, {"LANG=C", "LC_CTYPE=C.UTF-8"}, true},
-        EncodingCase{"TerminalAllOverridesCtype", Sink::Terminal, {"LC_ALL=C", "LC_CTYPE=C.UTF-8"}, false},
-        EncodingCase{"TerminalNoLocale", Sink::Terminal, {"LC_ALL="}, false},
-        EncodingCase{"TerminalPosixLocale", Sink::Terminal, {"LC_ALL=POSIX"}, false},
-        // Decided by the name alone: a UTF-8 locale that is named but not
-        // installed, as ssh brings one from another machine, is still UTF-8.
-        EncodingCase{"TerminalNamedButMissingUtf8", Sink::Terminal, {"LC_ALL=xx_YY.UTF-8"}, true},
-        EncodingCase{"PipeMissingUtf8WithModifier", Sink::Pipe, {"LANG=de_DE.utf8@euro"}, true},
-        EncodingCase{"PipeEmptyAllGivesWayToLang", Sink::Pipe, {"LC_ALL=", "LANG=de_DE.UTF-8"}, true},
-        EncodingCase{"PipeLatin1", Sink::Pipe, {"LC_ALL=de_DE.ISO-8859-1"}, false},
-        EncodingCase{"PipeUtf8OnlyInTheLanguage", Sink::Pipe, {"LANG=UTF-8"}, false},
-        EncodingCase{"PipeUtf8", Sink::Pipe, {"LC_ALL=C.UTF-8"}, true},
-        EncodingCase{"PipeLangUtf8", Sink::Pipe, {"LANG=C.UTF-8"}, true},
-        EncodingCase{"PipeC", Sink::Pipe, {"LC_ALL=C"}, false},
-        EncodingCase{"FileUtf8", Sink::File, {"LC_ALL=C.UTF-8"}, true},
-        EncodingCase{"FileNoLocale", Sink::File, {"LC_ALL="}, false}),
+    testing::Values(EncodingCase{"TerminalAllUtf8", Sink::Terminal, {"LC_ALL=C.UTF-8"}, true},
+                    EncodingCase{"TerminalLangUtf8", Sink::Terminal, {"LANG=C.UTF-8"}, true},
+                    EncodingCase{"TerminalCtypeUtf8", Sink::Terminal, {"LANG=C", "LC_CTYPE=C.UTF-8"}, true},
+                    EncodingCase{"TerminalAllOverridesCtype", Sink::Terminal, {"LC_ALL=C", "LC_CTYPE=C.UTF-8"}, false},
+                    EncodingCase{"TerminalNoLocale", Sink::Terminal, {"LC_ALL="}, false},
+                    EncodingCase{"TerminalPosixLocale", Sink::Terminal, {"LC_ALL=POSIX"}, false},
+                    // Decided by the name alone: a UTF-8 locale that is named but not
+                    // installed, as ssh brings one from another machine, is still UTF-8.
+                    EncodingCase{"TerminalNamedButMissingUtf8", Sink::Terminal, {"LC_ALL=xx_YY.UTF-8"}, true},
+                    EncodingCase{"PipeMissingUtf8WithModifier", Sink::Pipe, {"LANG=de_DE.utf8@euro"}, true},
+                    EncodingCase{"PipeEmptyAllGivesWayToLang", Sink::Pipe, {"LC_ALL=", "LANG=de_DE.UTF-8"}, true},
+                    EncodingCase{"PipeLatin1", Sink::Pipe, {"LC_ALL=de_DE.ISO-8859-1"}, false},
+                    EncodingCase{"PipeUtf8OnlyInTheLanguage", Sink::Pipe, {"LANG=UTF-8"}, false},
+                    EncodingCase{"PipeUtf8", Sink::Pipe, {"LC_ALL=C.UTF-8"}, true},
+                    EncodingCase{"PipeLangUtf8", Sink::Pipe, {"LANG=C.UTF-8"}, true},
+                    EncodingCase{"PipeC", Sink::Pipe, {"LC_ALL=C"}, false},
+                    EncodingCase{"FileUtf8", Sink::File, {"LC_ALL=C.UTF-8"}, true},
+                    EncodingCase{"FileNoLocale", Sink::File, {"LC_ALL="}, false}),
     [](const testing::TestParamInfo<EncodingCase>& test) { return std::string(test.param.name); });
-// clang-format on
 
 // The help screen is the longest text: under a UTF-8 locale it reads as
 // written on a terminal and in a pipe alike, and without one it is the same

@@ -83,13 +83,13 @@ INSTANTIATE_TEST_SUITE_P(LiteralBytesInsideACharacter, Wildcard, testing::Values
     MatchCase{"*\xA4", "\xC3\xA4", false},                  // '*' never stops inside \xC3\xA4
     MatchCase{"*\xE2?\xAC", "\xE2\x82\xAC", true},
     MatchCase{"?\xAC", "\xE2\x82\xAC", false}));               // but "?" takes it whole
+// clang-format on
 
 TEST(Wildcard, NamesLongerThanAnyFileSystemAllowsMatchNothing)
 {
     EXPECT_TRUE(wildcardMatch("*", std::string(255, 'a').c_str()));
     EXPECT_TRUE(wildcardMatch("a*?", std::string(255, 'a').c_str()));
     EXPECT_FALSE(wildcardMatch("*", std::string(256, 'a').c_str()));
-    // clang-format on
 }
 
 TEST(Wildcard, RecognisesWildcards)

@@ -211,7 +211,5 @@ bool exists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// clang-format off
 INSTANTIATE_TEST_SUITE_P(Listings, Removal, testing::Bool(),
                          [](const auto& test) { return test.param ? "WithoutFileIds" : "WithFileIds"; });
-// clang-format on

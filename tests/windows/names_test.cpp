@@ -147,17 +147,17 @@ TEST_P(LookAlike, RemovesTheOldFileAndKeepsTheNamesake)
     EXPECT_TRUE(existsWide(namesake));
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(CodePageLookAlikes, LookAlike, testing::Values(
-    LookAlikeCase{"MacronBesideItsPlainLetter", L"\u0100valanche.log", L"logs\\Avalanche.log", "Avalanche.log",
-                  "*.log"},
-    LookAlikeCase{"DivisionSlashIntoSubdirectory", L"x\u2215y.log", L"logs\\x\\y.log", "x/y.log", "*.log"},
-    LookAlikeCase{"FullwidthDotsAndBackslashOneLevelUp", L"\uFF0E\uFF0E\uFF3Cvictim.log",
-                  L"victim.log", "..\\victim.log", "*.log"},
-    LookAlikeCase{"TrailingDot", L"x.log.", L"logs\\x.log", "x.log.", "*"},
-    LookAlikeCase{"TrailingDotsAndBlanks", L"x.log. .", L"logs\\x.log", "x.log. .", "*"}),
+INSTANTIATE_TEST_SUITE_P(
+    CodePageLookAlikes, LookAlike,
+    testing::Values(LookAlikeCase{"MacronBesideItsPlainLetter", L"\u0100valanche.log", L"logs\\Avalanche.log",
+                                  "Avalanche.log", "*.log"},
+                    LookAlikeCase{"DivisionSlashIntoSubdirectory", L"x\u2215y.log", L"logs\\x\\y.log", "x/y.log",
+                                  "*.log"},
+                    LookAlikeCase{"FullwidthDotsAndBackslashOneLevelUp", L"\uFF0E\uFF0E\uFF3Cvictim.log", L"victim.log",
+                                  "..\\victim.log", "*.log"},
+                    LookAlikeCase{"TrailingDot", L"x.log.", L"logs\\x.log", "x.log.", "*"},
+                    LookAlikeCase{"TrailingDotsAndBlanks", L"x.log. .", L"logs\\x.log", "x.log. .", "*"}),
     [](const testing::TestParamInfo<LookAlikeCase>& test) { return test.param.name; });
-// clang-format on
 
 // The listed form of a name longer than a row's name may be is cut after a whole
 // character and closed by '*', which no file name holds, so that it never reads
@@ -189,23 +189,20 @@ TEST_P(ListedName, IsWholeOrVisiblyCut)
 
 // U+65E5 is three bytes in UTF-8 and two in code page 932; U+1F600 is two UTF-16
 // units and four UTF-8 bytes.
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Lengths, ListedName, testing::Values(
-    ListedNameCase{"Utf8Fits259Bytes", CP_UTF8, repeated(L"\u65E5", 86) + L"x",
-                   repeated("\xE6\x97\xA5", 86) + "x", true},
-    ListedNameCase{"Utf8CutAt260Bytes", CP_UTF8, repeated(L"\u65E5", 86) + L"xy",
-                   repeated("\xE6\x97\xA5", 86) + "*", false},
-    ListedNameCase{"Utf8CutBeforeAWholeCharacter", CP_UTF8, repeated(L"\u65E5", 87),
-                   repeated("\xE6\x97\xA5", 86) + "*", false},
-    ListedNameCase{"Utf8NeverHalfASurrogatePair", CP_UTF8,
-                   repeated(L"\U0001F600", 63) + L"abc\U0001F600z",
-                   repeated("\xF0\x9F\x98\x80", 63) + "abc*", false},
-    ListedNameCase{"DoubleByteFits", 932, repeated(L"\u65E5", 129) + L"x",
-                   repeated("\x93\xFA", 129) + "x", true},
-    ListedNameCase{"DoubleByteCut", 932, repeated(L"\u65E5", 130),
-                   repeated("\x93\xFA", 129) + "*", false}),
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, ListedName,
+    testing::Values(
+        ListedNameCase{"Utf8Fits259Bytes", CP_UTF8, repeated(L"\u65E5", 86) + L"x", repeated("\xE6\x97\xA5", 86) + "x",
+                       true},
+        ListedNameCase{"Utf8CutAt260Bytes", CP_UTF8, repeated(L"\u65E5", 86) + L"xy",
+                       repeated("\xE6\x97\xA5", 86) + "*", false},
+        ListedNameCase{"Utf8CutBeforeAWholeCharacter", CP_UTF8, repeated(L"\u65E5", 87),
+                       repeated("\xE6\x97\xA5", 86) + "*", false},
+        ListedNameCase{"Utf8NeverHalfASurrogatePair", CP_UTF8, repeated(L"\U0001F600", 63) + L"abc\U0001F600z",
+                       repeated("\xF0\x9F\x98\x80", 63) + "abc*", false},
+        ListedNameCase{"DoubleByteFits", 932, repeated(L"\u65E5", 129) + L"x", repeated("\x93\xFA", 129) + "x", true},
+        ListedNameCase{"DoubleByteCut", 932, repeated(L"\u65E5", 130), repeated("\x93\xFA", 129) + "*", false}),
     [](const testing::TestParamInfo<ListedNameCase>& test) { return test.param.name; });
-// clang-format on
 
 // The directory searched, and removed in, as the system resolves the pattern;
 // UNC and device forms included, which no test here can reach on a real share.
@@ -243,18 +240,18 @@ TEST_P(RemovalDirectory, IsTheDirectorySearched)
     EXPECT_EQ(std::wstring(path, length), expected);
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Patterns, RemovalDirectory, testing::Values(
-    RemovalDirectoryCase{"DotsResolved", L"C:\\logs\\sub\\..\\.\\*.log", L"\\\\?\\C:\\logs\\"},
-    RemovalDirectoryCase{"Unc", L"\\\\server\\share\\logs\\*.log", L"\\\\?\\UNC\\server\\share\\logs\\"},
-    RemovalDirectoryCase{"Device", L"\\\\.\\C:\\logs\\..\\*.log", L"\\\\?\\C:\\"},
-    RemovalDirectoryCase{"VerbatimAsItStands", L"\\\\?\\C:\\logs.\\..\\*.log", L"\\\\?\\C:\\logs.\\..\\"},
-    RemovalDirectoryCase{"NtPrefix", L"\\??\\C:\\logs\\*.log", L"\\\\?\\C:\\logs\\"},
-    RemovalDirectoryCase{"Relative", L"*.log", L"\\\\?\\{cwd}\\"},
-    RemovalDirectoryCase{"DriveRelative", L"{drive}*.log", L"\\\\?\\{cwd}\\"},
-    RemovalDirectoryCase{"NoName", L"C:\\logs\\", L""}),
+INSTANTIATE_TEST_SUITE_P(
+    Patterns, RemovalDirectory,
+    testing::Values(
+        RemovalDirectoryCase{"DotsResolved", L"C:\\logs\\sub\\..\\.\\*.log", L"\\\\?\\C:\\logs\\"},
+        RemovalDirectoryCase{"Unc", L"\\\\server\\share\\logs\\*.log", L"\\\\?\\UNC\\server\\share\\logs\\"},
+        RemovalDirectoryCase{"Device", L"\\\\.\\C:\\logs\\..\\*.log", L"\\\\?\\C:\\"},
+        RemovalDirectoryCase{"VerbatimAsItStands", L"\\\\?\\C:\\logs.\\..\\*.log", L"\\\\?\\C:\\logs.\\..\\"},
+        RemovalDirectoryCase{"NtPrefix", L"\\??\\C:\\logs\\*.log", L"\\\\?\\C:\\logs\\"},
+        RemovalDirectoryCase{"Relative", L"*.log", L"\\\\?\\{cwd}\\"},
+        RemovalDirectoryCase{"DriveRelative", L"{drive}*.log", L"\\\\?\\{cwd}\\"},
+        RemovalDirectoryCase{"NoName", L"C:\\logs\\", L""}),
     [](const testing::TestParamInfo<RemovalDirectoryCase>& test) { return test.param.name; });
-// clang-format on
 
 // The removal takes the entry the search delivered last, and only when the path
 // given names it: never another file, not even a namesake put in its place, never

@@ -249,22 +249,21 @@ TEST_P(Transition, FollowsTheOwners)
 constexpr const wchar_t* alice = L"S-1-5-21-1-2-3-1001";
 constexpr const wchar_t* trustedInstaller = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Owners, Transition, testing::Values(
-    TransitionCase{"SystemToAnyone", L"S-1-5-18", alice, true},
-    TransitionCase{"AdministratorsToAnyone", L"S-1-5-32-544", alice, true},
-    TransitionCase{"TrustedInstallerToAnyone", trustedInstaller, alice, true},
-    TransitionCase{"UserToSameUser", alice, alice, true},
-    TransitionCase{"UserToOtherUser", alice, L"S-1-5-21-1-2-3-1002", false},
-    TransitionCase{"UserIntoTheSystemsFolder", alice, L"S-1-5-18", false},
-    TransitionCase{"UsersGroupIsNoSystem", L"S-1-5-32-545", alice, false},
-    TransitionCase{"NearlyTrustedInstaller", L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478465",
-                   alice, false},
-    TransitionCase{"UserToUnread", alice, L"", false},
-    TransitionCase{"SystemToUnread", L"S-1-5-18", L"", false},
-    TransitionCase{"UnreadToUnread", L"", L"", false}),
+INSTANTIATE_TEST_SUITE_P(
+    Owners, Transition,
+    testing::Values(TransitionCase{"SystemToAnyone", L"S-1-5-18", alice, true},
+                    TransitionCase{"AdministratorsToAnyone", L"S-1-5-32-544", alice, true},
+                    TransitionCase{"TrustedInstallerToAnyone", trustedInstaller, alice, true},
+                    TransitionCase{"UserToSameUser", alice, alice, true},
+                    TransitionCase{"UserToOtherUser", alice, L"S-1-5-21-1-2-3-1002", false},
+                    TransitionCase{"UserIntoTheSystemsFolder", alice, L"S-1-5-18", false},
+                    TransitionCase{"UsersGroupIsNoSystem", L"S-1-5-32-545", alice, false},
+                    TransitionCase{"NearlyTrustedInstaller",
+                                   L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478465", alice, false},
+                    TransitionCase{"UserToUnread", alice, L"", false},
+                    TransitionCase{"SystemToUnread", L"S-1-5-18", L"", false},
+                    TransitionCase{"UnreadToUnread", L"", L"", false}),
     [](const testing::TestParamInfo<TransitionCase>& test) { return test.param.name; });
-// clang-format on
 
 // The step from a junction, mount point or directory link into its target, over
 // links that Wine cannot make: judged by everyone whom the link's owner and ACL
@@ -296,28 +295,31 @@ TEST_P(LinkStep, FollowsEveryoneWhoCouldHaveLaidTheLink)
     LocalFree(link);
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Authors, LinkStep, testing::Values(
-    LinkCase{"SystemAloneMayWrite", L"O:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", alice, true},
-    LinkCase{"ProgramDataUsersEntry", L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)"
-                                      L"(A;CIID;0x116;;;BU)", L"S-1-5-18", false},
-    LinkCase{"AuthenticatedUsersModify", L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1301bf;;;AU)",
-             L"S-1-5-18", false},
-    LinkCase{"InheritOnlyCreatorOwner", L"O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)", alice, true},
-    LinkCase{"CreatorOwnerInForce", L"O:BAD:(A;;GA;;;CO)", alice, false},
-    LinkCase{"GenericWrite", L"O:SYD:(A;;GW;;;BU)", L"S-1-5-18", false},
-    LinkCase{"DenialEarnsNoTrust", L"O:SYD:(D;;FA;;;WD)(A;;FA;;;WD)", L"S-1-5-18", false},
-    // No ACL grants everyone everything, as a NULL one does (which Wine's SDDL cannot write).
-    LinkCase{"NoAcl", L"O:BA", alice, false},
-    LinkCase{"UserIntoOwnTree", L"O:S-1-5-21-1-2-3-1001D:(A;OICI;FA;;;S-1-5-21-1-2-3-1001)(A;OICI;FA;;;SY)",
-             alice, true},
-    LinkCase{"UserIntoSystemsFolder", L"O:S-1-5-21-1-2-3-1001D:(A;OICI;FA;;;S-1-5-21-1-2-3-1001)", L"S-1-5-18",
-             false},
-    LinkCase{"OwnerRightsAreTheOwners", L"O:S-1-5-21-1-2-3-1001D:(A;;FA;;;S-1-3-4)", alice, true},
-    LinkCase{"TwoUsers", L"O:S-1-5-21-1-2-3-1001D:(A;;0x100;;;S-1-5-21-1-2-3-1002)", alice, false},
-    LinkCase{"TargetOwnerUnread", L"O:SYD:(A;;FA;;;SY)", L"", false}),
+INSTANTIATE_TEST_SUITE_P(
+    Authors, LinkStep,
+    testing::Values(
+        LinkCase{"SystemAloneMayWrite", L"O:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)", alice,
+                 true},
+        LinkCase{"ProgramDataUsersEntry",
+                 L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)"
+                 L"(A;CIID;0x116;;;BU)",
+                 L"S-1-5-18", false},
+        LinkCase{"AuthenticatedUsersModify", L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1301bf;;;AU)",
+                 L"S-1-5-18", false},
+        LinkCase{"InheritOnlyCreatorOwner", L"O:BAD:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)", alice, true},
+        LinkCase{"CreatorOwnerInForce", L"O:BAD:(A;;GA;;;CO)", alice, false},
+        LinkCase{"GenericWrite", L"O:SYD:(A;;GW;;;BU)", L"S-1-5-18", false},
+        LinkCase{"DenialEarnsNoTrust", L"O:SYD:(D;;FA;;;WD)(A;;FA;;;WD)", L"S-1-5-18", false},
+        // No ACL grants everyone everything, as a NULL one does (which Wine's SDDL cannot write).
+        LinkCase{"NoAcl", L"O:BA", alice, false},
+        LinkCase{"UserIntoOwnTree", L"O:S-1-5-21-1-2-3-1001D:(A;OICI;FA;;;S-1-5-21-1-2-3-1001)(A;OICI;FA;;;SY)", alice,
+                 true},
+        LinkCase{"UserIntoSystemsFolder", L"O:S-1-5-21-1-2-3-1001D:(A;OICI;FA;;;S-1-5-21-1-2-3-1001)", L"S-1-5-18",
+                 false},
+        LinkCase{"OwnerRightsAreTheOwners", L"O:S-1-5-21-1-2-3-1001D:(A;;FA;;;S-1-3-4)", alice, true},
+        LinkCase{"TwoUsers", L"O:S-1-5-21-1-2-3-1001D:(A;;0x100;;;S-1-5-21-1-2-3-1002)", alice, false},
+        LinkCase{"TargetOwnerUnread", L"O:SYD:(A;;FA;;;SY)", L"", false}),
     [](const testing::TestParamInfo<LinkCase>& test) { return test.param.name; });
-// clang-format on
 
 struct DirectoryCase {
     const char* pattern;
@@ -398,23 +400,22 @@ TEST_P(LocalDate, FollowsTheZoneAtTheGivenDate)
     EXPECT_EQ(local.minute, c.local.minute);
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Zones, LocalDate, testing::Values(
-    // 2024-01-15 12:00 UTC in winter and 2024-07-15 12:00 UTC in summer: each
-    // date keeps the offset of its own season, whatever today's is.
-    ZoneCase{"CetWinter", "CET-1CEST", 1'705'320'000, true, {2024, 1, 15, 13, 0}},
-    ZoneCase{"CetSummer", "CET-1CEST", 1'721'044'800, true, {2024, 7, 15, 14, 0}},
-    ZoneCase{"CetWithoutDaylightTime", "CET-1", 1'721'044'800, true, {2024, 7, 15, 13, 0}},
-    // 2024-02-29 22:30 UTC is already March at UTC+3.
-    ZoneCase{"NextMonthEastOfUtc", "MSK-3", 1'709'245'800, true, {2024, 3, 1, 1, 30}},
-    ZoneCase{"EpochInGmt", "GMT0", 0, true, {1970, 1, 1, 0, 0}},
-    // West of UTC the first hours of 1970 are still 1969 locally: no date.
-    ZoneCase{"Epoch1969WestOfUtc", "EST5", 4 * 3600, false, {}},
-    ZoneCase{"FirstMinuteWestOfUtc", "EST5", 5 * 3600 + 60, true, {1970, 1, 1, 0, 1}},
-    ZoneCase{"NoTime", "GMT0", noTime, false, {}},
-    ZoneCase{"Before1970", "GMT0", -86400, false, {}}),
-    [](const testing::TestParamInfo<ZoneCase>& test) { return test.param.name; });
-// clang-format on
+INSTANTIATE_TEST_SUITE_P(Zones, LocalDate,
+                         testing::Values(
+                             // 2024-01-15 12:00 UTC in winter and 2024-07-15 12:00 UTC in summer: each
+                             // date keeps the offset of its own season, whatever today's is.
+                             ZoneCase{"CetWinter", "CET-1CEST", 1'705'320'000, true, {2024, 1, 15, 13, 0}},
+                             ZoneCase{"CetSummer", "CET-1CEST", 1'721'044'800, true, {2024, 7, 15, 14, 0}},
+                             ZoneCase{"CetWithoutDaylightTime", "CET-1", 1'721'044'800, true, {2024, 7, 15, 13, 0}},
+                             // 2024-02-29 22:30 UTC is already March at UTC+3.
+                             ZoneCase{"NextMonthEastOfUtc", "MSK-3", 1'709'245'800, true, {2024, 3, 1, 1, 30}},
+                             ZoneCase{"EpochInGmt", "GMT0", 0, true, {1970, 1, 1, 0, 0}},
+                             // West of UTC the first hours of 1970 are still 1969 locally: no date.
+                             ZoneCase{"Epoch1969WestOfUtc", "EST5", 4 * 3600, false, {}},
+                             ZoneCase{"FirstMinuteWestOfUtc", "EST5", 5 * 3600 + 60, true, {1970, 1, 1, 0, 1}},
+                             ZoneCase{"NoTime", "GMT0", noTime, false, {}},
+                             ZoneCase{"Before1970", "GMT0", -86400, false, {}}),
+                         [](const testing::TestParamInfo<ZoneCase>& test) { return test.param.name; });
 
 TEST_F(LocalTime, TodayFollowsTheSameZone)
 {

@@ -91,14 +91,14 @@ TEST_P(Quoting, PatternArrivesAsTyped)
                               + noonRow("TST", 50, 7, "alt.log") + countLines(1, 0, 0));
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(CommandLines, Quoting, testing::Values(
-    QuotingCase{"QuotedWithBlank", "\"{}\\mein verzeichnis\\*.*\"", "{}\\mein verzeichnis\\*.*"},
-    QuotingCase{"QuotedInsideTextOption", "-F=\"{}\\mein verzeichnis\\*.log\"", "{}\\mein verzeichnis\\*.log"},
-    QuotingCase{"QuotedStretchThenBackslash", "\"mein verzeichnis\"\\*.log", "mein verzeichnis\\*.log"},
-    QuotingCase{"QuotedWithSlash", "\"mein verzeichnis/a*\"", "mein verzeichnis/a*"}),
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, Quoting,
+    testing::Values(QuotingCase{"QuotedWithBlank", "\"{}\\mein verzeichnis\\*.*\"", "{}\\mein verzeichnis\\*.*"},
+                    QuotingCase{"QuotedInsideTextOption", "-F=\"{}\\mein verzeichnis\\*.log\"",
+                                "{}\\mein verzeichnis\\*.log"},
+                    QuotingCase{"QuotedStretchThenBackslash", "\"mein verzeichnis\"\\*.log", "mein verzeichnis\\*.log"},
+                    QuotingCase{"QuotedWithSlash", "\"mein verzeichnis/a*\"", "mein verzeichnis/a*"}),
     [](const testing::TestParamInfo<QuotingCase>& test) { return test.param.name; });
-// clang-format on
 
 TEST_F(Run, RelativeAndDriveRelativePatterns)
 {
@@ -147,13 +147,11 @@ TEST_P(ZoneRun, FileDatesFollowTz)
                               + row("TST", dateText(fileDay), c.time, age, 1, "a.log") + countLines(1, 0, 0, 2));
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Zones, ZoneRun, testing::Values(
-    ZoneRunCase{"Gmt", {"GMT0", 0}, "23:30", 0},
-    ZoneRunCase{"MoscowNextDay", {"MSK-3", 3 * 3600}, "02:30", 1},
-    ZoneRunCase{"NewYorkSameDay", {"EST5", -5 * 3600}, "18:30", 0}),
-    [](const testing::TestParamInfo<ZoneRunCase>& test) { return test.param.name; });
-// clang-format on
+INSTANTIATE_TEST_SUITE_P(Zones, ZoneRun,
+                         testing::Values(ZoneRunCase{"Gmt", {"GMT0", 0}, "23:30", 0},
+                                         ZoneRunCase{"MoscowNextDay", {"MSK-3", 3 * 3600}, "02:30", 1},
+                                         ZoneRunCase{"NewYorkSameDay", {"EST5", -5 * 3600}, "18:30", 0}),
+                         [](const testing::TestParamInfo<ZoneRunCase>& test) { return test.param.name; });
 
 // Two quotes inside a quoted stretch give one and close the stretch, so the
 // blank after them separates: the tool splits its command line by these rules

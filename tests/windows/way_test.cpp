@@ -262,7 +262,6 @@ INSTANTIATE_TEST_SUITE_P(Layouts, Way, testing::Values(
             "C:\\Mnt\\Logs\\*.log", L"Volume{01234567-89ab-cdef-0123-456789abcdef}\\Logs", ""},
     WayCase{"UsersRelativeLinkWithDot", {{L"C:\\Users\\alice\\r", alices, nullptr, L".\\logs", true}},
             "C:\\Users\\alice\\r\\*.log", L"C:\\Users\\alice\\logs", ""},
-    WayCase{"Absent", {}, "C:\\Missing\\*.log", L"", ""},
     // A name swapped for a user's junction while the step holds it, and a
     // user's link rewritten to a share once read: never followed.
     WayCase{"NameSwappedDuringTheStep", {{L"D:\\Logs", locked, L"\\??\\E:\\Logs"}}, "D:\\Logs\\*.log", L"E:\\Logs", "",

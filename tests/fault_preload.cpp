@@ -1,8 +1,9 @@
-// Preloaded into the tool by a fault test: the errors of a failing disk or a
-// lost network file system, which no test can provoke otherwise. With
-// FEGAUS_TEST_EIO_STEP set, opening that name fails with EIO; with
-// FEGAUS_TEST_EIO_AFTER set, reading a directory fails with EIO after that many
-// entries besides "." and "..".
+// Preloaded into the tool by a fault test: what other processes, a failing disk
+// or a lost network file system do, which no test can provoke otherwise. With
+// FEGAUS_TEST_VANISH set, the file of that name is removed just before the
+// tool's own removal of it; with FEGAUS_TEST_EIO_STEP set, opening that name
+// fails with EIO; with FEGAUS_TEST_EIO_AFTER set, reading a directory fails with
+// EIO after that many entries besides "." and "..".
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -28,6 +29,15 @@ int failedWithEio()
 }
 
 } // namespace
+
+extern "C" int unlinkat(int directory, const char* name, int flags)
+{
+    static const auto next = reinterpret_cast<int (*)(int, const char*, int)>(dlsym(RTLD_NEXT, "unlinkat"));
+    const char* vanishing = std::getenv("FEGAUS_TEST_VANISH");
+    if (vanishing != nullptr && std::strcmp(name, vanishing) == 0)
+        next(directory, name, flags);
+    return next(directory, name, flags);
+}
 
 extern "C" int openat(int directory, const char* name, int flags, ...)
 {
